@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/, then runs the program (run) or every test (test).
+#   bash scripts/setup.sh run     install, build, start Trovander
+#   bash scripts/setup.sh test    install, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
+  libsqlcipher-dev
+  fonts-liberation2 fonts-dejavu-core fontconfig
+  shared-mime-info desktop-file-utils
+  xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_type=${TROVANDER_BUILD_TYPE:-Release}
+extra=()
+[ "${CI:-}" = "true" ] && extra+=(-DTROVANDER_WERROR=ON)
+cmake -S . -B build -DCMAKE_BUILD_TYPE="$build_type" "${extra[@]}" >/dev/null
+cmake --build build -j"$(nproc)"
+
+case "${1:-run}" in
+  run)
+    exec build/trovander
+    ;;
+  test)
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+    ;;
+  *)
+    echo "usage: bash scripts/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac

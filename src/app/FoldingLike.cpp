@@ -1,0 +1,239 @@
+#include "app/FoldingLike.h"
+
+#include <QChar>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace trovander {
+namespace {
+
+constexpr char32_t kInvalidByteBase = 0x110000;  // above every code point
+
+unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the bytes there are not valid UTF-8.
+size_t decodeOne(std::string_view text, size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    size_t len = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > text.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+char32_t foldCodePoint(char32_t cp) {
+    if (cp < 0x80) return asciiLower(static_cast<unsigned char>(cp));
+    return QChar::toCaseFolded(cp);
+}
+
+// Finds seg in text at or after from; '_' in seg matches any one unit.
+template <typename Unit, typename Seq>
+size_t findSegment(const Unit* text, size_t textLen, size_t from, const Seq& seg, bool hasAnyOne, Unit anyOne) {
+    const size_t n = seg.size();
+    if (n == 0) return from;
+    if (textLen < n) return SIZE_MAX;
+    for (size_t pos = from; pos + n <= textLen; ++pos) {
+        size_t k = 0;
+        if (hasAnyOne) {
+            while (k < n && (seg[k] == anyOne || seg[k] == text[pos + k])) ++k;
+        } else {
+            while (k < n && seg[k] == text[pos + k]) ++k;
+        }
+        if (k == n) return pos;
+    }
+    return SIZE_MAX;
+}
+
+template <typename Unit, typename Seq>
+bool segmentAt(const Unit* text, size_t textLen, size_t pos, const Seq& seg, Unit anyOne) {
+    if (pos + seg.size() > textLen) return false;
+    for (size_t k = 0; k < seg.size(); ++k)
+        if (seg[k] != anyOne && seg[k] != text[pos + k]) return false;
+    return true;
+}
+
+}  // namespace
+
+void foldUtf8(std::string_view text, std::vector<char32_t>& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const size_t len = decodeOne(text, i, cp);
+        if (len == 0) {
+            out.push_back(kInvalidByteBase + static_cast<unsigned char>(text[i]));
+            ++i;
+        } else {
+            out.push_back(foldCodePoint(cp));
+            i += len;
+        }
+    }
+}
+
+LikePattern::LikePattern(std::string_view pattern) {
+    std::vector<char32_t> units;
+    foldUtf8(pattern, units);
+    asciiPattern_ = std::all_of(pattern.begin(), pattern.end(), [](char c) { return (c & 0x80) == 0; });
+    anchoredStart_ = units.empty() || units.front() != U'%';
+    anchoredEnd_ = units.empty() || units.back() != U'%';
+    Segment current;
+    auto flush = [&] {
+        if (!current.units.empty() || segments_.empty()) segments_.push_back(std::move(current));
+        current = Segment{};
+    };
+    for (char32_t u : units) {
+        if (u == U'%') {
+            flush();
+            continue;
+        }
+        if (u == U'_') {
+            current.units.push_back(kAnyOne);
+            current.hasAnyOne = true;
+        } else {
+            current.units.push_back(u);
+        }
+    }
+    flush();
+    // Drop empty segments a run of '%' made; an all-'%' pattern keeps one empty segment.
+    segments_.erase(std::remove_if(segments_.begin(), segments_.end(),
+                                   [](const Segment& s) { return s.units.empty(); }),
+                    segments_.end());
+    if (units.empty()) segments_.push_back(Segment{});
+    if (asciiPattern_) {
+        for (Segment& s : segments_)
+            for (char32_t u : s.units) s.ascii.push_back(u == kAnyOne ? '\0' : static_cast<char>(u));
+    }
+}
+
+bool LikePattern::matchAscii(std::string_view folded) const {
+    const auto* text = reinterpret_cast<const unsigned char*>(folded.data());
+    const size_t len = folded.size();
+    size_t pos = 0;
+    for (size_t i = 0; i < segments_.size(); ++i) {
+        const Segment& s = segments_[i];
+        const auto* seg = reinterpret_cast<const unsigned char*>(s.ascii.data());
+        const std::basic_string_view<unsigned char> segView(seg, s.ascii.size());
+        const bool first = i == 0, last = i + 1 == segments_.size();
+        if (last && anchoredEnd_) {
+            if (len < pos + segView.size()) return false;
+            const size_t at = len - segView.size();
+            if (first && anchoredStart_ && at != 0) return false;
+            return segmentAt<unsigned char>(text, len, at, segView, 0);
+        }
+        if (first && anchoredStart_) {
+            if (!segmentAt<unsigned char>(text, len, 0, segView, 0)) return false;
+            pos = segView.size();
+            continue;
+        }
+        size_t at;
+        if (!s.hasAnyOne && !segView.empty()) {
+            const void* hit = memmem(text + pos, len - pos, seg, segView.size());
+            at = hit ? static_cast<size_t>(static_cast<const unsigned char*>(hit) - text) : SIZE_MAX;
+        } else {
+            at = findSegment<unsigned char>(text, len, pos, segView, s.hasAnyOne, 0);
+        }
+        if (at == SIZE_MAX) return false;
+        pos = at + segView.size();
+    }
+    return !anchoredEnd_ || pos == len;
+}
+
+bool LikePattern::matchUnits(const std::vector<char32_t>& textUnits) const {
+    const char32_t* text = textUnits.data();
+    const size_t len = textUnits.size();
+    size_t pos = 0;
+    for (size_t i = 0; i < segments_.size(); ++i) {
+        const auto& seg = segments_[i].units;
+        const bool first = i == 0, last = i + 1 == segments_.size();
+        if (last && anchoredEnd_) {
+            if (len < pos + seg.size()) return false;
+            const size_t at = len - seg.size();
+            if (first && anchoredStart_ && at != 0) return false;
+            return segmentAt<char32_t>(text, len, at, seg, kAnyOne);
+        }
+        if (first && anchoredStart_) {
+            if (!segmentAt<char32_t>(text, len, 0, seg, kAnyOne)) return false;
+            pos = seg.size();
+            continue;
+        }
+        const size_t at = findSegment<char32_t>(text, len, pos, seg, segments_[i].hasAnyOne, kAnyOne);
+        if (at == SIZE_MAX) return false;
+        pos = at + seg.size();
+    }
+    return !anchoredEnd_ || pos == len;
+}
+
+bool LikePattern::matches(std::string_view text) const {
+    if (asciiPattern_) {
+        // Fast path: pure ASCII text folds byte by byte. Non-ASCII text may hold letters that fold to
+        // ASCII (KELVIN SIGN, LONG S), so it takes the full path.
+        char stackBuf[512];
+        std::unique_ptr<char[]> heapBuf;
+        char* buf = stackBuf;
+        if (text.size() > sizeof stackBuf) {
+            heapBuf.reset(new char[text.size()]);
+            buf = heapBuf.get();
+        }
+        bool ascii = true;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c & 0x80) {
+                ascii = false;
+                break;
+            }
+            buf[i] = static_cast<char>(asciiLower(c));
+        }
+        if (ascii) return matchAscii(std::string_view(buf, text.size()));
+    }
+    thread_local std::vector<char32_t> units;
+    foldUtf8(text, units);
+    return matchUnits(units);
+}
+
+namespace {
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return;  // NULL, as the built-in LIKE gives
+    auto* compiled = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+    if (!compiled) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        compiled = new LikePattern(std::string_view(p ? p : "", sqlite3_value_bytes(argv[0])));
+        sqlite3_set_auxdata(ctx, 0, compiled, [](void* c) { delete static_cast<LikePattern*>(c); });
+        compiled = static_cast<LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+        if (!compiled) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+    }
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const std::string_view text(t ? t : "", sqlite3_value_bytes(argv[1]));
+    sqlite3_result_int(ctx, compiled->matches(text) ? 1 : 0);
+}
+
+}  // namespace
+
+void registerFoldingLike(sqlite3* db) {
+    // SQLITE_DETERMINISTIC lets the engine treat a constant pattern as constant.
+    sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction, nullptr,
+                            nullptr);
+}
+
+}  // namespace trovander

@@ -1,0 +1,77 @@
+// The index database: its schema and the six statements the program sends. Nobody else writes SQL.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/RecordSet.h"
+#include "app/Sqlite.h"
+
+namespace trovander {
+
+constexpr std::string_view kDatabaseFileName = "Main.mdb";
+constexpr std::string_view kDatabasePassword = "wr3m7xdb";
+
+// The six statements. Values are bound, never spliced into the text.
+namespace sql {
+constexpr std::string_view kDeleteFiles = "DELETE FROM [tblFiles]";                                   // 1
+constexpr std::string_view kInsertFile =
+    "INSERT INTO [tblFiles](FilePath,FileName,FileType) VALUES(?1,?2,?3)";                          // 2, 3
+constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";                // 4
+// The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
+constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
+constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles.FileName LIKE ?1";  // 6
+}  // namespace sql
+
+enum class EntryType : char { File = '0', Folder = '1' };
+
+class IndexStore {
+public:
+    // Rows per transaction during a rebuild; a commit lands only at a folder boundary.
+    static constexpr size_t kBatchRows = 10000;
+
+    // Opens an existing index (never creates one). Throws StoreError naming the file and the cause.
+    static std::unique_ptr<IndexStore> open(const std::string& path);
+    // Makes an empty index (both tables) at path; refuses when any file is there.
+    static void createEmpty(const std::string& path);
+    // Main.mdb beside the program.
+    static std::string defaultPath();
+
+    ~IndexStore();
+    IndexStore(const IndexStore&) = delete;
+    IndexStore& operator=(const IndexStore&) = delete;
+
+    const std::string& path() const { return conn_.path(); }
+
+    // Runs a query with bound values; the row count is exact before the first row. Throws on failure.
+    RecordSet OpenQuery(std::string_view sqlText, std::initializer_list<std::string_view> values = {});
+
+    // Statement 1. Opens the rebuild's first batch, so the old index stays whole until that batch commits.
+    void deleteAllFiles();
+    // Statements 2 and 3, inside the open batch.
+    void insertRecord(std::string_view folderPath, std::string_view name, EntryType type);
+    // At a folder boundary: commits the open batch once it holds kBatchRows rows.
+    void folderBoundary();
+    // Commits whatever the open batch holds. Safe to call with none open.
+    void commitBatch();
+    // Statement 4: commits the open batch first, then writes the stamp on its own.
+    void insertStamp(std::string_view stamp);
+    // Statement 5, newest first.
+    RecordSet selectStamps() { return OpenQuery(sql::kSelectStamps); }
+    // Statement 6: name LIKE '%' + pattern + '%'.
+    RecordSet searchFiles(std::string_view pattern);
+
+    bool inBatch() const { return inBatch_; }
+
+private:
+    explicit IndexStore(Connection conn);
+    void beginBatch();
+
+    Connection conn_;
+    Statement insert_;
+    bool inBatch_ = false;
+    size_t batchRows_ = 0;
+};
+
+}  // namespace trovander

@@ -1,0 +1,163 @@
+#include "app/Sqlite.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/FoldingLike.h"
+
+namespace trovander {
+
+StoreError::StoreError(StoreFault fault, std::string path, std::string detail)
+    : std::runtime_error(describeFault(fault, path) + (detail.empty() ? "" : " (" + detail + ")")),
+      fault_(fault),
+      path_(std::move(path)),
+      detail_(std::move(detail)) {}
+
+StoreFault faultFromCode(int code) {
+    switch (code & 0xff) {
+        case SQLITE_NOTADB: return StoreFault::WrongKey;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return StoreFault::Locked;
+        case SQLITE_READONLY:
+        case SQLITE_PERM: return StoreFault::ReadOnly;
+        case SQLITE_FULL: return StoreFault::DiskFull;
+        case SQLITE_CORRUPT: return StoreFault::Corrupt;
+        case SQLITE_IOERR: return StoreFault::Io;
+        case SQLITE_CANTOPEN: return StoreFault::NotReadable;
+        default: return StoreFault::Sql;
+    }
+}
+
+std::string describeFault(StoreFault fault, const std::string& path) {
+    const std::string where = "The index database " + path;
+    switch (fault) {
+        case StoreFault::Missing:
+            return where + " does not exist; put an empty index database there (trovander-mkdb makes one).";
+        case StoreFault::NotAFile: return where + " is not a file; move it away and put an index database there.";
+        case StoreFault::NotReadable:
+            return where + " cannot be opened; check that you may read and write it.";
+        case StoreFault::WrongKey:
+            return where + " is not a Trovander index or was made with another password; replace it with an "
+                           "empty index database.";
+        case StoreFault::MissingTables:
+            return where + " lacks the index tables; replace it with an empty index database.";
+        case StoreFault::Locked:
+            return where + " is locked by another program; close the other Trovander and try again.";
+        case StoreFault::ReadOnly:
+            return where + " cannot be written; make the file and its folder writable.";
+        case StoreFault::DiskFull:
+            return where + " cannot grow: the disk is full. Free some space and scan again.";
+        case StoreFault::Corrupt:
+            return where + " is damaged; replace it with an empty index database and scan again.";
+        case StoreFault::Io: return where + " could not be read or written: the disk reported an error.";
+        case StoreFault::Sql: return where + " rejected a statement.";
+    }
+    return where + " failed.";
+}
+
+Statement::Statement(sqlite3* db, std::string_view sql, const std::string& path) : db_(db), path_(path) {
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+    stmt_.reset(raw);
+    if (rc != SQLITE_OK) throw StoreError(faultFromCode(rc), path_, sqlite3_errmsg(db));
+}
+
+void Statement::bindText(int index, std::string_view value) {
+    // SQLITE_TRANSIENT: the engine copies, so a caller's temporary is safe. Bytes are kept as they are,
+    // valid UTF-8 or not.
+    const int rc = sqlite3_bind_text(stmt_.get(), index, value.data(), static_cast<int>(value.size()),
+                                     SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) throw StoreError(faultFromCode(rc), path_, sqlite3_errmsg(db_));
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    const std::string message = sqlite3_errmsg(db_);
+    sqlite3_reset(stmt_.get());
+    throw StoreError(faultFromCode(rc), path_, message);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
+}
+
+std::string_view Statement::columnName(int col) const {
+    const char* name = sqlite3_column_name(stmt_.get(), col);
+    return name ? std::string_view(name) : std::string_view();
+}
+
+std::string_view Statement::columnText(int col) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
+    if (!text) return {};
+    return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
+}
+
+void Connection::fail(int code) const {
+    throw StoreError(faultFromCode(code), path_, db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code));
+}
+
+void Connection::execute(std::string_view sql) {
+    Statement stmt = prepare(sql);
+    while (stmt.step()) {
+    }
+}
+
+Connection Connection::open(const std::string& path, std::string_view key, Mode mode) {
+    Connection conn;
+    conn.path_ = path;
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (mode == Mode::OpenExisting) {
+        if (!exists) throw StoreError(StoreFault::Missing, path, std::strerror(errno));
+        if (!S_ISREG(st.st_mode)) throw StoreError(StoreFault::NotAFile, path, {});
+        if (::access(path.c_str(), R_OK) != 0) throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
+    } else if (exists) {
+        throw StoreError(StoreFault::Sql, path, "a file is already there; it is left as it is");
+    }
+
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+                      (mode == Mode::CreateNew ? SQLITE_OPEN_CREATE : 0);
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    conn.db_.reset(raw);
+    if (rc != SQLITE_OK) conn.fail(rc);
+    sqlite3_extended_result_codes(raw, 1);
+
+    // The key goes in through the API right after opening, never through SQL text.
+    rc = sqlite3_key(raw, key.data(), static_cast<int>(key.size()));
+    if (rc != SQLITE_OK) conn.fail(rc);
+    // 4 KiB cipher pages: a quarter of the per-page overhead of 1 KiB pages, and the page size SQLCipher 4
+    // uses by default. It has to be given on every open, before the first read.
+    conn.execute("PRAGMA cipher_page_size = 4096");
+    // Waiting a little for another process's lock beats failing a search or a start-up at once.
+    sqlite3_busy_timeout(raw, 3000);
+
+    // Prove the key with a read: a wrong password or a foreign file fails here, before anything is written.
+    try {
+        conn.execute("SELECT count(*) FROM sqlite_master");
+    } catch (const StoreError& e) {
+        if (e.fault() == StoreFault::Sql || e.fault() == StoreFault::Corrupt)
+            throw StoreError(StoreFault::WrongKey, path, e.detail());
+        throw;
+    }
+    if (mode == Mode::OpenExisting && sqlite3_db_readonly(raw, "main") == 1)
+        throw StoreError(StoreFault::ReadOnly, path, "opened read-only");
+
+    registerFoldingLike(raw);
+    // Space freed by clearing the index need not be overwritten with zeros: the pages are encrypted anyway,
+    // and overwriting them doubles the cost of a rebuild's first statement.
+    conn.execute("PRAGMA secure_delete = OFF");
+    // A page cache that holds a whole index of a million entries: each search then scans decrypted pages
+    // instead of decrypting the file again.
+    conn.execute("PRAGMA cache_size = -393216");
+    conn.execute("PRAGMA temp_store = MEMORY");
+    return conn;
+}
+
+}  // namespace trovander

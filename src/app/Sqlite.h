@@ -1,0 +1,91 @@
+// Small owners of the SQLCipher C API handles. Values only ever reach SQL as bound parameters.
+#pragma once
+
+#include <sqlcipher/sqlite3.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace trovander {
+
+// Why the index store failed, so that callers can say what to do about it.
+enum class StoreFault {
+    Missing,        // no file at the path
+    NotAFile,       // the path is a folder or something else
+    NotReadable,    // the file cannot be opened for reading
+    WrongKey,       // wrong password, or not an index database at all
+    MissingTables,  // opens with the password but lacks tblFiles/tblDated
+    Locked,         // another process holds a lock and did not let go in time
+    ReadOnly,       // the file or its folder cannot be written
+    DiskFull,       // no space left for the journal or the data
+    Corrupt,        // the file is damaged
+    Io,             // the disk failed to read or write
+    Sql,            // a statement was rejected (a fault of the caller's SQL or pattern)
+};
+
+class StoreError : public std::runtime_error {
+public:
+    StoreError(StoreFault fault, std::string path, std::string detail);
+    StoreFault fault() const { return fault_; }
+    const std::string& path() const { return path_; }
+    const std::string& detail() const { return detail_; }
+
+private:
+    StoreFault fault_;
+    std::string path_;
+    std::string detail_;
+};
+
+// Maps an engine result code to the fault a user can act on.
+StoreFault faultFromCode(int code);
+// One sentence for the user: what is wrong, where, and what to do.
+std::string describeFault(StoreFault fault, const std::string& path);
+
+struct DatabaseCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, std::string_view sql, const std::string& path);
+
+    void bindText(int index, std::string_view value);  // index counts from 1
+    // Returns true while a row is available; throws StoreError on failure.
+    bool step();
+    void reset();
+    int columnCount() const { return sqlite3_column_count(stmt_.get()); }
+    std::string_view columnName(int col) const;
+    std::string_view columnText(int col) const;
+    sqlite3_stmt* handle() const { return stmt_.get(); }
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    std::unique_ptr<sqlite3_stmt, StatementFinalizer> stmt_;
+};
+
+class Connection {
+public:
+    enum class Mode { OpenExisting, CreateNew };
+    // Opens (never creates, with OpenExisting) the encrypted file, applies the key at once and proves it
+    // with a read. Throws StoreError naming the file and the cause.
+    static Connection open(const std::string& path, std::string_view key, Mode mode);
+
+    void execute(std::string_view sql);  // no values; for schema and pragmas
+    Statement prepare(std::string_view sql) { return Statement(db_.get(), sql, path_); }
+    sqlite3* handle() const { return db_.get(); }
+    const std::string& path() const { return path_; }
+    [[noreturn]] void fail(int code) const;
+
+private:
+    std::unique_ptr<sqlite3, DatabaseCloser> db_;
+    std::string path_;
+};
+
+}  // namespace trovander

@@ -1,0 +1,2 @@
+// Replaced by the windows.
+namespace trovander { int uiPlaceholder = 0; }

@@ -1,0 +1,2 @@
+trovander_test(test_store)
+trovander_test(test_walker)

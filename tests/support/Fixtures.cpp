@@ -1,0 +1,91 @@
+#include "support/Fixtures.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QtGlobal>
+#include <stdexcept>
+
+namespace trovander::testing {
+
+TempTree::TempTree() {
+    if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
+    root_ = dir_.path().toStdString();
+}
+
+std::string TempTree::path(std::string_view relative) const { return root_ + "/" + std::string(relative); }
+
+std::string TempTree::folder(std::string_view relative) {
+    std::string full = root_;
+    std::string rel(relative);
+    size_t start = 0;
+    while (start <= rel.size()) {
+        size_t slash = rel.find('/', start);
+        if (slash == std::string::npos) slash = rel.size();
+        full += "/" + rel.substr(start, slash - start);
+        ::mkdir(full.c_str(), 0755);
+        start = slash + 1;
+    }
+    return full;
+}
+
+std::string TempTree::file(std::string_view relative, std::string_view content) {
+    const std::string rel(relative);
+    const size_t slash = rel.rfind('/');
+    if (slash != std::string::npos) folder(rel.substr(0, slash));
+    const std::string full = path(rel);
+    const int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + full);
+    if (!content.empty() && ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+        throw std::runtime_error("cannot write " + full);
+    ::close(fd);
+    return full;
+}
+
+TempIndex::TempIndex() {
+    if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
+    path_ = dir_.filePath(QStringLiteral("Main.mdb")).toStdString();
+    IndexStore::createEmpty(path_);
+    store_ = IndexStore::open(path_);
+}
+
+void TempIndex::reopen() {
+    store_.reset();
+    store_ = IndexStore::open(path_);
+}
+
+std::vector<std::tuple<std::string, std::string, std::string>> TempIndex::records() {
+    RecordSet rs = store_->searchFiles("");
+    std::vector<std::tuple<std::string, std::string, std::string>> out;
+    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext())
+        out.emplace_back(rs.Fields("FilePath"), rs.Fields("FileName"), rs.Fields("FileType"));
+    return out;
+}
+
+std::vector<std::string> TempIndex::stamps() {
+    RecordSet rs = store_->selectStamps();
+    std::vector<std::string> out;
+    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) out.emplace_back(rs.Fields("dated"));
+    return out;
+}
+
+std::string toolPath(const std::string& tool) {
+    const QByteArray dir = qgetenv("TROVANDER_TOOLS");
+    return (dir.isEmpty() ? std::string("tools") : dir.toStdString()) + "/" + tool;
+}
+
+int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output) {
+    QProcess p;
+    QStringList list;
+    for (const auto& a : args) list << QString::fromLocal8Bit(a.data(), static_cast<int>(a.size()));
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QString::fromStdString(toolPath(tool)), list);
+    if (!p.waitForStarted()) return -1;
+    p.waitForFinished(600000);
+    if (output) *output = p.readAll().toStdString();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+}  // namespace trovander::testing

@@ -1,0 +1,2 @@
+// Placeholder; the rebuild and search stages follow.
+int main() { return 0; }
