@@ -1,2 +1,133 @@
-// Placeholder; the rebuild and search stages follow.
-int main() { return 0; }
+// trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]
+// trovander-bench search  [--entries N] [--tree DIR] [--pattern P]...
+#include "bench.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/IndexStore.h"
+#include "bench_tree.h"
+#include "indexer/IndexBuilder.h"
+
+namespace {
+
+struct RebuildOptions {
+    uint64_t entries = 1000000;
+    std::string treeDir;
+    int runs = 3;
+};
+
+RebuildOptions parse(int argc, char** argv) {
+    RebuildOptions o;
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--entries" && i + 1 < argc) o.entries = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--tree" && i + 1 < argc) o.treeDir = argv[++i];
+        else if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
+    }
+    return o;
+}
+
+}  // namespace
+
+int runRebuildBench(int argc, char** argv) {
+    using namespace trovander;
+    namespace fs = std::filesystem;
+    const RebuildOptions o = parse(argc, argv);
+    bench::TreeInfo tree;
+    if (!o.treeDir.empty() && fs::exists(o.treeDir) && !fs::exists(o.treeDir + "/tree")) {
+        tree.root = o.treeDir;  // a tree of the caller's own
+        tree.entries = bench::countEntries(tree.root);
+    } else {
+        const std::string dir = o.treeDir.empty() ? bench::defaultTreeDir(o.entries) : o.treeDir;
+        std::fprintf(stderr, "generating %llu entries under %s ...\n", static_cast<unsigned long long>(o.entries),
+                     dir.c_str());
+        tree = bench::generateTree(dir, o.entries);
+    }
+
+    const fs::path work = fs::temp_directory_path() / ("trovander-bench-" + std::to_string(::getpid()));
+    fs::create_directories(work);
+    const std::string dbPath = (work / "Main.mdb").string();
+    IndexStore::createEmpty(dbPath);
+    auto store = IndexStore::open(dbPath);
+
+    // The progress label the start window shows, updated as the program does.
+    QLabel label;
+    label.resize(481, 65);
+    label.show();
+    RebuildHooks hooks;
+    hooks.yield = [] { QCoreApplication::processEvents(); };
+    hooks.setStatus = [&label](const QString& text) { label.setText(text); };
+
+    auto rebuildOnce = [&] {
+        IndexBuilder builder(*store, hooks);
+        builder.Drives.push_back(tree.root);
+        const auto start = std::chrono::steady_clock::now();
+        builder.ScanDrives();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+
+    const bool haveUpdatedb = bench::haveProgram("updatedb");
+    const std::string plocateDb = (work / "plocate.db").string();
+    const std::vector<std::string> findCmd = {"find", tree.root, "-printf", "%h %f %y\\n"};
+    const std::vector<std::string> updatedbCmd = {"updatedb", "-U", tree.root, "-o", plocateDb,
+                                                  "--prunepaths", "", "--prunefs", "", "--prunenames", "",
+                                                  "-l", "no"};
+    // Warm the cache and fill the index once, so that every timed rebuild also clears a full index.
+    bench::timeCommand(findCmd);
+    rebuildOnce();
+
+    std::vector<double> ours, find, updatedb;
+    for (int run = 0; run < o.runs; ++run) {
+        find.push_back(bench::timeCommand(findCmd));
+        if (haveUpdatedb) updatedb.push_back(bench::timeCommand(updatedbCmd));
+        ours.push_back(rebuildOnce());
+        std::fprintf(stderr, "run %d: trovander %.3f s, find %.3f s, updatedb %.3f s\n", run + 1, ours.back(),
+                     find.back(), haveUpdatedb ? updatedb.back() : -1.0);
+    }
+    const double m = bench::median(ours), mf = bench::median(find);
+    const double mu = haveUpdatedb ? bench::median(updatedb) : -1;
+    store.reset();
+    struct stat st {};
+    ::stat(dbPath.c_str(), &st);
+    const double bytesPerEntry = tree.entries ? static_cast<double>(st.st_size) / tree.entries : 0;
+
+    std::printf("tree %s: %llu entries\n", tree.root.c_str(), static_cast<unsigned long long>(tree.entries));
+    std::printf("trovander rebuild: median %.3f s of %d, %.0f entries/s\n", m, o.runs, tree.entries / m);
+    std::printf("find -printf:      median %.3f s, ratio %.2f\n", mf, m / mf);
+    if (haveUpdatedb) std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);
+    else std::printf("plocate updatedb:  not installed\n");
+    std::printf("database: %lld bytes, %.1f bytes per entry\n", static_cast<long long>(st.st_size), bytesPerEntry);
+    std::printf("rebuild entries=%llu median_s=%.3f find_s=%.3f updatedb_s=%s ratio_find=%.2f ratio_updatedb=%s "
+                "bytes_per_entry=%.1f\n",
+                static_cast<unsigned long long>(tree.entries), m, mf,
+                haveUpdatedb ? std::to_string(mu).c_str() : "na", m / mf,
+                haveUpdatedb ? std::to_string(m / mu).c_str() : "na", bytesPerEntry);
+    fs::remove_all(work);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2 || (std::strcmp(argv[1], "rebuild") != 0 && std::strcmp(argv[1], "search") != 0)) {
+        std::fprintf(stderr,
+                     "usage: trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]\n"
+                     "       trovander-bench search [--entries N] [--tree DIR] [--pattern P]...\n");
+        return 2;
+    }
+    try {
+        if (std::strcmp(argv[1], "rebuild") == 0) return runRebuildBench(argc - 2, argv + 2);
+        return runSearchBench(argc - 2, argv + 2);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "trovander-bench: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,5 @@
+// trovander-bench: measures a rebuild and searches over a generated tree, side by side with the usual tools.
+#pragma once
+
+int runRebuildBench(int argc, char** argv);
+int runSearchBench(int argc, char** argv);
