@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <map>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace trovander {
 namespace {
-std::map<const void*, std::function<void()>>& commits() {
-    static std::map<const void*, std::function<void()>> m;
-    return m;
+// In registration order; run newest first, so a rebuild drains its writer before the store commits.
+std::vector<std::pair<const void*, std::function<void()>>>& commits() {
+    static std::vector<std::pair<const void*, std::function<void()>>> v;
+    return v;
 }
 EndHandler& handler() {
     static EndHandler h;
@@ -20,9 +23,10 @@ bool ending = false;
 
 void EndProgramNow(int status) {
     ending = true;
-    for (auto& [owner, commit] : commits()) {
+    const auto hooks = commits();
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
         try {
-            commit();
+            it->second();
         } catch (...) {
             // Leaving anyway: the file keeps its last commit, which is what a kill would leave.
         }
@@ -37,8 +41,14 @@ void EndProgramNow(int status) {
 
 bool programEnding() { return ending; }
 void resetProgramEnding() { ending = false; }
-void registerCommitOnEnd(const void* owner, std::function<void()> commit) { commits()[owner] = std::move(commit); }
-void unregisterCommitOnEnd(const void* owner) { commits().erase(owner); }
+void registerCommitOnEnd(const void* owner, std::function<void()> commit) {
+    unregisterCommitOnEnd(owner);
+    commits().emplace_back(owner, std::move(commit));
+}
+void unregisterCommitOnEnd(const void* owner) {
+    auto& v = commits();
+    v.erase(std::remove_if(v.begin(), v.end(), [owner](const auto& p) { return p.first == owner; }), v.end());
+}
 void setEndHandler(EndHandler h) { handler() = std::move(h); }
 
 }  // namespace trovander

@@ -22,17 +22,32 @@ IndexBuilder::IndexBuilder(IndexStore& store, RebuildHooks hooks, std::unique_pt
     if (!hooks_.now) hooks_.now = [] { return stampText(QDateTime::currentDateTime()); };
 }
 
+IndexBuilder::~IndexBuilder() { unregisterCommitOnEnd(this); }
+
 void IndexBuilder::ScanDrives() {
     storeFault_.reset();
     store_.deleteAllFiles();
-    const int32_t last = static_cast<int32_t>(Drives.size()) - 1;
-    for (DriveIndex = 1; DriveIndex <= last; ++DriveIndex) {
-        if (hooks_.setStatus)
-            hooks_.setStatus(QStringLiteral("Scanning ") + QString::fromStdString(driveCaption(Drives[DriveIndex])) +
-                             QStringLiteral(" drive. please wait..."));
-        FolderFiles(driveRoot(Drives[DriveIndex]));
-        if (storeFault_) break;
-        if (stopping()) return;
+    {
+        RecordWriter writer(store_);
+        writer_ = &writer;
+        // Ending the program mid-walk writes what the walk has handed over before the store commits.
+        registerCommitOnEnd(this, [&writer] { writer.drain(); });
+        const int32_t last = static_cast<int32_t>(Drives.size()) - 1;
+        for (DriveIndex = 1; DriveIndex <= last && !stopping(); ++DriveIndex) {
+            if (hooks_.setStatus)
+                hooks_.setStatus(QStringLiteral("Scanning ") +
+                                 QString::fromStdString(driveCaption(Drives[DriveIndex])) +
+                                 QStringLiteral(" drive. please wait..."));
+            walk(driveRoot(Drives[DriveIndex]));
+        }
+        writer.drain();
+        if (!storeFault_) storeFault_ = writer.fault();
+        unregisterCommitOnEnd(this);
+        writer_ = nullptr;
+    }
+    if (programEnding() && !storeFault_) {
+        store_.commitBatch();
+        return;
     }
     if (storeFault_) {
         // Keep what earlier batches committed; the batch the fault hit is rolled back with it.
@@ -45,7 +60,9 @@ void IndexBuilder::ScanDrives() {
     store_.insertStamp(hooks_.now().toStdString());
 }
 
-bool IndexBuilder::stopping() const { return storeFault_.has_value() || programEnding(); }
+bool IndexBuilder::stopping() const {
+    return storeFault_.has_value() || (writer_ && writer_->failed()) || programEnding();
+}
 
 void IndexBuilder::yieldThree() {
     for (int i = 0; i < 3 && hooks_.yield; ++i) hooks_.yield();
@@ -78,20 +95,13 @@ bool IndexBuilder::enterFolder(int handle, std::vector<Frame>& stack) {
     Frame frame;
     frame.handle = handle;
     frame.pathLength = path_.size();
-    try {
-        for (FolderEntry& e : listing_) {
-            if (e.isFolder) {
-                frame.subfolders.push_back(std::move(e));
-            } else {
-                store_.insertRecord(path_, e.name, EntryType::File);
-                ++counts_.records;
-            }
+    for (FolderEntry& e : listing_) {
+        if (e.isFolder) {
+            frame.subfolders.push_back(std::move(e));
+        } else {
+            writer_->add(path_, e.name, EntryType::File);
+            ++counts_.records;
         }
-    } catch (const StoreError& e) {
-        storeFault_ = e;
-        reader_->close(handle);
-        ++counts_.failed;
-        return false;
     }
     if (frame.subfolders.empty()) {
         reader_->close(handle);
@@ -101,7 +111,17 @@ bool IndexBuilder::enterFolder(int handle, std::vector<Frame>& stack) {
     return true;
 }
 
-void IndexBuilder::FolderFiles(const std::string& rootPath) {
+void IndexBuilder::FolderFiles(const std::string& path) {
+    if (writer_) return walk(path);
+    RecordWriter writer(store_);
+    writer_ = &writer;
+    walk(path);
+    writer.drain();
+    writer_ = nullptr;
+    if (!storeFault_) storeFault_ = writer.fault();
+}
+
+void IndexBuilder::walk(const std::string& rootPath) {
     path_ = rootPath;
     const int root = reader_->openRoot(path_);
     if (root < 0) {
@@ -116,13 +136,8 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
         path_.resize(top.pathLength);
         if (top.next < top.subfolders.size()) {
             const FolderEntry& sub = top.subfolders[top.next++];
-            try {
-                store_.insertRecord(path_, sub.name, EntryType::Folder);
-                ++counts_.records;
-            } catch (const StoreError& e) {
-                storeFault_ = e;
-                break;
-            }
+            writer_->add(path_, sub.name, EntryType::Folder);
+            ++counts_.records;
             if (!sub.descend) continue;
             const int child = reader_->openChild(top.handle, sub.name);
             const std::string name = sub.name;
@@ -149,18 +164,12 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
         // Every subfolder is walked: the folder is done.
         if (top.handle >= 0) reader_->close(top.handle);
         stack.pop_back();
-        try {
-            store_.folderBoundary();
-        } catch (const StoreError& e) {
-            storeFault_ = e;
-            break;
-        }
+        writer_->folderBoundary();
         yieldThree();
         if (stopping()) break;
     }
     for (Frame& f : stack)
         if (f.handle >= 0) reader_->close(f.handle);
-    if (programEnding()) store_.commitBatch();
 }
 
 }  // namespace trovander

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/IndexStore.h"
+#include "indexer/RecordWriter.h"
 #include "platform/FolderReader.h"
 
 namespace trovander {
@@ -39,6 +40,7 @@ public:
     // Records a folder's files, then each subfolder's record and its contents, depth-first, on a stack of
     // its own. Never passes a failure of one folder on; see ScanDrives for faults of the store.
     void FolderFiles(const std::string& path);
+    ~IndexBuilder();
 
     struct Counts {
         uint64_t records = 0, folders = 0, refused = 0, failed = 0;
@@ -48,6 +50,7 @@ public:
 private:
     struct Frame;
     bool enterFolder(int handle, std::vector<Frame>& stack);
+    void walk(const std::string& rootPath);
     void yieldThree();
     void failFolder(int error);
     bool stopping() const;
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<FolderReader> reader_;
     Counts counts_;
     std::optional<StoreError> storeFault_;
+    RecordWriter* writer_ = nullptr;  // set while a walk runs
     std::string path_;  // the folder being walked; frames keep only its length
     std::vector<FolderEntry> listing_;
 };

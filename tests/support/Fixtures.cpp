@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <filesystem>
 #include <QtGlobal>
 #include <stdexcept>
 
@@ -13,6 +14,11 @@ namespace trovander::testing {
 TempTree::TempTree() {
     if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
     root_ = dir_.path().toStdString();
+}
+
+TempTree::~TempTree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
 }
 
 std::string TempTree::path(std::string_view relative) const { return root_ + "/" + std::string(relative); }

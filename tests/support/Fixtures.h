@@ -16,6 +16,8 @@ namespace trovander::testing {
 class TempTree {
 public:
     TempTree();
+    // Removes names Qt cannot spell (bytes that are not UTF-8) before the folder itself goes.
+    ~TempTree();
     const std::string& root() const { return root_; }
     // Creates a file (with parent folders) at a path relative to the root; names are bytes.
     std::string file(std::string_view relative, std::string_view content = {});
