@@ -1,0 +1,2 @@
+trovander_test(test_drives)
+trovander_test(test_start_staleness)
