@@ -1,50 +1,288 @@
 #include "results/ResultsModel.h"
 
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
+#include "search/CellText.h"
+
 namespace trovander {
+
+namespace {
+const QString& folderText() {
+    static const QString text = QStringLiteral("Folder");
+    return text;
+}
+QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+}  // namespace
+
+int compareCellTexts(const QString& a, const QString& b) {
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    return folded != 0 ? folded : QString::compare(a, b, Qt::CaseSensitive);
+}
+
+// ResultRows
+
+void ResultRows::reserve(size_t rows, size_t bytes) {
+    entries_.reserve(rows);
+    bytes_.reserve(bytes);
+}
+
+uint32_t ResultRows::folderFor(std::string_view folder) {
+    // Records come folder by folder, so comparing with the last folder keeps most folders stored once.
+    if (!folders_.empty()) {
+        const Span& last = folders_.back();
+        if (std::string_view(bytes_).substr(last.offset, last.length) == folder)
+            return static_cast<uint32_t>(folders_.size() - 1);
+    }
+    folders_.push_back({bytes_.size(), static_cast<uint32_t>(folder.size())});
+    bytes_.append(folder);
+    return static_cast<uint32_t>(folders_.size() - 1);
+}
+
+void ResultRows::add(std::string_view name, std::string_view folder, int64_t sizeBytes, int64_t modifiedSecs) {
+    const uint32_t folderIndex = folderFor(folder);
+    const uint64_t nameOffset = bytes_.size();
+    bytes_.append(name);
+    entries_.push_back({nameOffset, static_cast<uint32_t>(name.size()), folderIndex, sizeBytes, modifiedSecs});
+}
+
+void ResultRows::addFile(std::string_view name, std::string_view folder) { add(name, folder, kNotFound, 0); }
+
+void ResultRows::addFolder(std::string_view name, std::string_view folder) { add(name, folder, kFolder, 0); }
+
+void ResultRows::addTexts(std::string_view name, std::string_view folder, const QString& sizeText,
+                          const QString& dateText) {
+    texts_.emplace_back(sizeText, dateText);
+    add(name, folder, kGivenTexts, static_cast<int64_t>(texts_.size() - 1));
+}
+
+std::string_view ResultRows::name(size_t row) const {
+    const Entry& e = entries_[row];
+    return std::string_view(bytes_).substr(e.nameOffset, e.nameLength);
+}
+
+std::string_view ResultRows::folder(size_t row) const {
+    const Span& f = folders_[entries_[row].folder];
+    return std::string_view(bytes_).substr(f.offset, f.length);
+}
+
+void ResultRows::setFound(size_t row, int64_t sizeBytes, int64_t modifiedSecs) {
+    Entry& e = entries_[row];
+    e.sizeBytes = sizeBytes < 0 ? 0 : sizeBytes;
+    e.modifiedSecs = modifiedSecs;
+}
+
+// ResultsModel
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultsModel::clear() {
     beginResetModel();
-    rows_.clear();
+    rows_ = ResultRows();
+    order_.clear();
+    order_.shrink_to_fit();
     endResetModel();
 }
 
 void ResultsModel::addRow(std::string_view name, std::string_view folder, const QString& sizeText,
                           const QString& dateText) {
-    const int at = static_cast<int>(rows_.size());
+    const size_t stored = rows_.size();
+    if (!isSorted()) {
+        const int at = static_cast<int>(stored);
+        beginInsertRows(QModelIndex(), at, at);
+        rows_.addTexts(name, folder, sizeText, dateText);
+        endInsertRows();
+        return;
+    }
+    // Sorted: the row goes after every row whose text is not greater, as the list keeps its order.
+    QString text;
+    switch (sortColumn_) {
+        case NameColumn: text = fromBytes(name); break;
+        case FolderColumn: text = fromBytes(folder); break;
+        case SizeColumn: text = sizeText; break;
+        default: text = dateText; break;
+    }
+    const auto pos = std::upper_bound(order_.begin(), order_.end(), text, [&](const QString& t, uint32_t s) {
+        return compareCellTexts(t, storedText(s, sortColumn_)) < 0;
+    });
+    const int at = static_cast<int>(pos - order_.begin());
     beginInsertRows(QModelIndex(), at, at);
-    rows_.push_back({QByteArray(name.data(), static_cast<qsizetype>(name.size())),
-                     QByteArray(folder.data(), static_cast<qsizetype>(folder.size())), sizeText, dateText});
+    rows_.addTexts(name, folder, sizeText, dateText);
+    order_.insert(order_.begin() + at, static_cast<uint32_t>(stored));
     endInsertRows();
 }
 
-QString ResultsModel::cellText(int row, int column) const {
-    if (row < 0 || row >= rowCount()) return {};
-    const Row& r = rows_[static_cast<size_t>(row)];
+void ResultsModel::append(ResultRows&& rows) {
+    if (rows.empty()) return;
+    const bool sorted = isSorted();
+    const int first = count();
+    if (sorted) {
+        beginResetModel();
+    } else {
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    }
+    if (rows_.empty()) {
+        rows_ = std::move(rows);
+    } else {
+        const uint64_t byteBase = rows_.bytes_.size();
+        const auto folderBase = static_cast<uint32_t>(rows_.folders_.size());
+        const auto textBase = static_cast<int64_t>(rows_.texts_.size());
+        rows_.bytes_.append(rows.bytes_);
+        for (ResultRows::Span f : rows.folders_) rows_.folders_.push_back({f.offset + byteBase, f.length});
+        for (auto& t : rows.texts_) rows_.texts_.push_back(std::move(t));
+        for (ResultRows::Entry e : rows.entries_) {
+            e.nameOffset += byteBase;
+            e.folder += folderBase;
+            if (e.sizeBytes == ResultRows::kGivenTexts) e.modifiedSecs += textBase;
+            rows_.entries_.push_back(e);
+        }
+    }
+    if (sorted) {
+        order_ = sortedOrder();
+        endResetModel();
+    } else {
+        endInsertRows();
+    }
+}
+
+QString ResultsModel::storedText(size_t stored, int column) const {
+    const ResultRows::Entry& e = rows_.entries_[stored];
     switch (column) {
-        case NameColumn: return QString::fromUtf8(r.name);
-        case FolderColumn: return QString::fromUtf8(r.folder);
-        case SizeColumn: return r.size;
-        case DateColumn: return r.date;
+        case NameColumn: return fromBytes(rows_.name(stored));
+        case FolderColumn: return fromBytes(rows_.folder(stored));
+        case SizeColumn:
+            if (e.sizeBytes >= 0) return advFileLen(static_cast<double>(e.sizeBytes));
+            if (e.sizeBytes == ResultRows::kFolder) return folderText();
+            if (e.sizeBytes == ResultRows::kGivenTexts) return rows_.texts_[e.modifiedSecs].first;
+            return {};
+        case DateColumn:
+            if (e.sizeBytes >= 0) return DateText().formatSecs(e.modifiedSecs);
+            if (e.sizeBytes == ResultRows::kGivenTexts) return rows_.texts_[e.modifiedSecs].second;
+            return {};
         default: return {};
     }
 }
 
+QString ResultsModel::cellText(int row, int column) const {
+    if (row < 0 || row >= rowCount()) return {};
+    return storedText(storedRow(row), column);
+}
+
 QByteArray ResultsModel::nameBytes(int row) const {
-    return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].name : QByteArray();
+    if (row < 0 || row >= rowCount()) return {};
+    const std::string_view name = rows_.name(storedRow(row));
+    return QByteArray(name.data(), static_cast<qsizetype>(name.size()));
 }
+
 QByteArray ResultsModel::folderBytes(int row) const {
-    return row >= 0 && row < rowCount() ? rows_[static_cast<size_t>(row)].folder : QByteArray();
+    if (row < 0 || row >= rowCount()) return {};
+    const std::string_view folder = rows_.folder(storedRow(row));
+    return QByteArray(folder.data(), static_cast<qsizetype>(folder.size()));
 }
+
+std::vector<uint32_t> ResultsModel::sortedOrder() const {
+    const size_t n = rows_.size();
+    // Each row gets the id of its cell text; rows with the same size, time or folder share one text, so
+    // only the distinct texts are made and compared.
+    std::vector<QString> texts;
+    std::vector<uint32_t> textOf(n);
+    auto newText = [&](QString t) {
+        texts.push_back(std::move(t));
+        return static_cast<uint32_t>(texts.size() - 1);
+    };
+    if (sortColumn_ == NameColumn) {
+        texts.reserve(n);
+        for (size_t i = 0; i < n; ++i) textOf[i] = newText(fromBytes(rows_.name(i)));
+    } else if (sortColumn_ == FolderColumn) {
+        texts.reserve(rows_.folders_.size());
+        for (const ResultRows::Span& f : rows_.folders_)
+            newText(fromBytes(std::string_view(rows_.bytes_).substr(f.offset, f.length)));
+        for (size_t i = 0; i < n; ++i) textOf[i] = rows_.entries_[i].folder;
+    } else {
+        const bool size = sortColumn_ == SizeColumn;
+        const DateText dates;
+        const uint32_t empty = newText(QString());
+        const uint32_t folder = size ? newText(folderText()) : empty;
+        std::unordered_map<int64_t, uint32_t> byValue;
+        for (size_t i = 0; i < n; ++i) {
+            const ResultRows::Entry& e = rows_.entries_[i];
+            if (e.sizeBytes >= 0) {
+                const int64_t value = size ? e.sizeBytes : e.modifiedSecs;
+                auto [it, fresh] = byValue.try_emplace(value, 0);
+                if (fresh)
+                    it->second = newText(size ? advFileLen(static_cast<double>(value)) : dates.formatSecs(value));
+                textOf[i] = it->second;
+            } else if (e.sizeBytes == ResultRows::kGivenTexts) {
+                const auto& given = rows_.texts_[e.modifiedSecs];
+                textOf[i] = newText(size ? given.first : given.second);
+            } else {
+                textOf[i] = e.sizeBytes == ResultRows::kFolder ? folder : empty;
+            }
+        }
+    }
+
+    // Rank the distinct texts; equal texts share a rank.
+    std::vector<uint32_t> byText(texts.size());
+    std::iota(byText.begin(), byText.end(), 0u);
+    std::sort(byText.begin(), byText.end(),
+              [&](uint32_t a, uint32_t b) { return compareCellTexts(texts[a], texts[b]) < 0; });
+    std::vector<uint32_t> rank(texts.size());
+    uint32_t ranks = 0;
+    for (size_t k = 0; k < byText.size(); ++k) {
+        if (k > 0 && compareCellTexts(texts[byText[k - 1]], texts[byText[k]]) != 0) ++ranks;
+        rank[byText[k]] = ranks;
+    }
+    texts.clear();
+    texts.shrink_to_fit();
+
+    // A counting sort by rank is stable: rows with equal texts keep the order in which they came.
+    std::vector<uint32_t> start(static_cast<size_t>(ranks) + 2, 0);
+    for (size_t i = 0; i < n; ++i) ++start[rank[textOf[i]] + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i) order[start[rank[textOf[i]]]++] = static_cast<uint32_t>(i);
+    return order;
+}
+
+void ResultsModel::sortByColumn(int column) {
+    if (column < 0 || column >= ColumnCount) return;
+    sortColumn_ = column;
+    if (rows_.empty()) return;
+
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<size_t> storedBefore;
+    storedBefore.reserve(static_cast<size_t>(before.size()));
+    for (const QModelIndex& index : before) storedBefore.push_back(storedRow(index.row()));
+
+    order_ = sortedOrder();
+
+    if (!before.isEmpty()) {
+        std::vector<uint32_t> viewOf(order_.size());
+        for (size_t v = 0; v < order_.size(); ++v) viewOf[order_[v]] = static_cast<uint32_t>(v);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype k = 0; k < before.size(); ++k)
+            after.push_back(index(static_cast<int>(viewOf[storedBefore[static_cast<size_t>(k)]]),
+                                  before[k].column()));
+        changePersistentIndexList(before, after);
+    }
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ResultsModel::sort(int column, Qt::SortOrder) { sortByColumn(column); }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
+
 int ResultsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    if (!index.isValid() || index.model() != this || role != Qt::DisplayRole) return {};
     return cellText(index.row(), index.column());
 }
 

@@ -1,0 +1,3 @@
+trovander_test(test_search_text)
+trovander_test(test_search_model)
+trovander_test(test_search_query)
