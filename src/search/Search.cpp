@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <thread>
 #include <vector>
@@ -116,27 +117,47 @@ RecordSet openSearch(IndexStore* store, std::string_view pattern) {
     }
 }
 
+namespace {
+struct RecordColumns {
+    explicit RecordColumns(const RecordSet& records)
+        : name(records.columnIndex("FileName")),
+          folder(records.columnIndex("Filepath")),
+          type(records.columnIndex("FileType")) {}
+    bool usable() const { return name >= 0 && folder >= 0; }
+    // The row of record `at`, looked up later.
+    void add(const RecordSet& records, size_t at, ResultRows& rows) const {
+        const std::string_view fileName = records.value(at, static_cast<size_t>(name));
+        const std::string_view filePath = records.value(at, static_cast<size_t>(folder));
+        if (type >= 0 && records.value(at, static_cast<size_t>(type)) == "1") {
+            rows.addFolder(fileName, filePath);
+        } else {
+            rows.addFile(fileName, filePath);
+        }
+    }
+    int name, folder, type;
+};
+}  // namespace
+
+void addResultRow(const RecordSet& records, ResultsModel& list) {
+    const RecordColumns columns(records);
+    if (records.AtEnd() || !columns.usable()) return;
+    ResultRows rows;
+    columns.add(records, records.position(), rows);
+    lookUpFiles(rows);
+    list.append(std::move(rows));
+}
+
 void addResultRows(RecordSet& records, ResultsModel& list) {
     records.MoveFirst();
     const int recordCount = records.RecordCount();
     if (recordCount <= 0) return;
-    const int nameCol = records.columnIndex("FileName");
-    const int folderCol = records.columnIndex("Filepath");
-    const int typeCol = records.columnIndex("FileType");
-    if (nameCol < 0 || folderCol < 0) return;
+    const RecordColumns columns(records);
+    if (!columns.usable()) return;
 
     ResultRows rows;
     rows.reserve(static_cast<size_t>(recordCount), 0);
     for (int i = 0; i < recordCount; ++i) {
-        const size_t row = records.position();
-        const std::string_view name = records.value(row, static_cast<size_t>(nameCol));
-        const std::string_view folder = records.value(row, static_cast<size_t>(folderCol));
-        const bool isFolder = typeCol >= 0 && records.value(row, static_cast<size_t>(typeCol)) == "1";
-        if (isFolder) {
-            rows.addFolder(name, folder);
-        } else {
-            rows.addFile(name, folder);
-        }
+        columns.add(records, records.position(), rows);
         records.MoveNext();
     }
     lookUpFiles(rows);
@@ -157,6 +178,10 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
 void warmIndexCache(IndexStore* store) {
     // A name never holds "/", so the scan reads every page and keeps no row.
     (void)openSearch(store, "/");
+}
+
+IndexWarmUp::IndexWarmUp(IndexStore* store) {
+    QTimer::singleShot(0, this, [store] { warmIndexCache(store); });
 }
 
 }  // namespace trovander
