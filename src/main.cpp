@@ -1,10 +1,16 @@
 #include <QApplication>
+#include <QDateTime>
 #include <QMessageBox>
 
 #include "app/IndexStore.h"
+#include "ui/DesktopUrlOpener.h"
+#include "ui/Windows.h"
+#include "ui/frmStart.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The program ends only by its own decision (EndProgramNow), never because its last window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
     std::unique_ptr<trovander::IndexStore> Conn;
     try {
         Conn = trovander::IndexStore::open(trovander::IndexStore::defaultPath());
@@ -12,5 +18,15 @@ int main(int argc, char** argv) {
         QMessageBox::critical(nullptr, QStringLiteral("Trovander"), QString::fromStdString(e.what()));
         return 1;
     }
-    return 0;
+
+    trovander::DesktopUrlOpener urls;
+    trovander::Services services;
+    services.store = Conn.get();
+    services.urls = &urls;
+    services.now = [] { return QDateTime::currentDateTime(); };
+    services.yield = [] { QCoreApplication::processEvents(); };
+
+    trovander::Windows windows(services);
+    windows.start().show();
+    return QApplication::exec();
 }

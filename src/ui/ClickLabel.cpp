@@ -1,0 +1,33 @@
+#include "ClickLabel.h"
+
+#include <QMouseEvent>
+
+namespace trovander {
+
+ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {
+    setTransparent(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextFormat(Qt::PlainText);
+}
+
+void ClickLabel::setTransparent(bool on) {
+    setAutoFillBackground(!on);
+    setAttribute(Qt::WA_NoSystemBackground, on);
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) leftDown_ = true;
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    const bool click =
+        event->button() == Qt::LeftButton && leftDown_ && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) leftDown_ = false;
+    if (click) Q_EMIT clicked();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+
+}  // namespace trovander

@@ -1,0 +1,14 @@
+// Opens web addresses with the desktop's default browser.
+#pragma once
+
+#include "platform/Services.h"
+
+namespace trovander {
+
+class DesktopUrlOpener : public UrlOpener {
+  public:
+    // The result is not looked at: without a browser the link does nothing visible.
+    void openUrl(const QString& address) override;
+};
+
+}  // namespace trovander

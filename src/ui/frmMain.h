@@ -1,0 +1,69 @@
+// The search window: the search box, Search Now and Close faces, the site link and the title-bar pictures.
+#pragma once
+
+#include <QLineEdit>
+
+#include "BorderlessWindow.h"
+#include "ClickLabel.h"
+#include "PictureBox.h"
+#include "platform/Services.h"
+
+// Search includes: frmMain_search.cpp
+#include "app/RecordSet.h"
+#include "search/Search.h"
+
+namespace trovander {
+
+class Windows;
+
+class frmMain : public BorderlessWindow {
+    Q_OBJECT
+  public:
+    frmMain(Windows& windows, Services& services);
+    ~frmMain() override;
+
+    PictureBox* About;
+    PictureBox* MinBtn;
+    // Timer1 (the drag timer) is BorderlessWindow's.
+    PictureBox* CrossBtn;
+    QLineEdit* txtSearch;
+    ClickLabel* cmdClose;      // over the painted "Close" face
+    ClickLabel* lblVisitSite;  // the host name of the maker's web site
+    ClickLabel* cmdSearch;     // over the painted "Search Now" face
+
+    // Shows the About window, then the About Programmer window in front of it.
+    void About_Click();
+    // Opens the maker's web page; the window stays as it is.
+    void lblVisitSite_Click();
+    // Opens the maker's web page, then ends the program at once.
+    void cmdClose_Click();
+    // The window system asks the window to close: the same as cmdClose. Neither value is looked at.
+    void Form_QueryUnload(int& cancel, int unloadMode);
+
+    // Key release in txtSearch: key code as keyCodeOf gives it (13 for Enter), shift state as shiftStateOf.
+    void txtSearch_KeyUp(int& keyCode, int shift);
+    void cmdSearch_Click();
+    void AddResultRow(RecordSet& records);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The web page goes through the desktop's opener, asked on behalf of this window.
+    void openSitePage();
+
+    Windows& windows_;
+    Services& services_;
+
+  public:
+    // ---- Search, public part: frmMain_search.cpp ----
+    // ---- end of search, public part ----
+
+  private:
+    // ---- Search state: frmMain_search.cpp ----
+    // Reads the index once the event loop is idle, so that the first search finds it decrypted in memory.
+    IndexWarmUp warmUp_{services_.store};
+    // ---- end of search state ----
+};
+
+}  // namespace trovander

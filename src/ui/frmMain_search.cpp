@@ -1,0 +1,48 @@
+// The search: the text of txtSearch becomes a name pattern, the hits become the rows of the results list.
+#include <exception>
+
+#include "Windows.h"
+#include "frmMain.h"
+#include "frmResult.h"
+#include "frmSearching.h"
+#include "search/CellText.h"
+
+namespace trovander {
+
+namespace {
+constexpr int kEnterKeyCode = 13;
+}
+
+void frmMain::txtSearch_KeyUp(int& keyCode, int) {
+    // Enter searches whatever modifiers are held; no other key starts a search.
+    if (keyCode != kEnterKeyCode) return;
+    cmdSearch_Click();
+    keyCode = 0;
+}
+
+void frmMain::cmdSearch_Click() {
+    frmResult& result = windows_.result();
+    frmSearching& searching = windows_.searching();
+    ResultsModel& list = result.results();
+    // A search never stops half-way and never shows a message: a failing step leaves what it had done, and
+    // the steps after it still run.
+    try {
+        runSearch(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
+    } catch (const std::exception&) {
+        // Out of memory while filling: the rows added so far stay, and the count says how many.
+    }
+    result.lblSearchResult->setText(countCaption(list.count()));
+    result.show();
+    searching.hide();
+    hide();
+}
+
+void frmMain::AddResultRow(RecordSet& records) {
+    try {
+        addResultRow(records, windows_.result().results());
+    } catch (const std::exception&) {
+        // The record gets no row; the search goes on with the next one.
+    }
+}
+
+}  // namespace trovander

@@ -1,0 +1,99 @@
+// The results window: the list of hits, their count, Open, New Search and End, and the title-bar pictures,
+// which show a pressed picture while a mouse button is held on them.
+#pragma once
+
+#include <QTreeView>
+
+#include "BorderlessWindow.h"
+#include "ClickLabel.h"
+#include "ImageList.h"
+#include "PictureBox.h"
+#include "platform/Services.h"
+#include "results/ResultsModel.h"
+
+// Results includes: frmResult_results.cpp
+// Opening includes: frmResult_open.cpp
+
+namespace trovander {
+
+class Windows;
+
+class frmResult : public BorderlessWindow {
+    Q_OBJECT
+  public:
+    frmResult(Windows& windows, Services& services);
+    ~frmResult() override;
+
+    // Timer1 (the drag timer) is BorderlessWindow's.
+    PictureBox* MinBtn;
+    PictureBox* About;
+    PictureBox* CrossBtn;
+    QTreeView* lstResult;
+    // Close raised, close pressed, About raised, About pressed, minimise raised, minimise pressed.
+    ImageList* CrossL;
+    ClickLabel* cmdOpen;          // over the painted "Open" face
+    ClickLabel* cmdClose;         // over the painted "End" face
+    ClickLabel* cmdNewSearch;     // over the painted "New Search" face
+    ClickLabel* lblSearchResult;  // the count of hits
+
+    // The rows of lstResult.
+    ResultsModel& results() { return results_; }
+
+    // Positions of CrossL.
+    enum Picture {
+        CloseRaised = 1,
+        ClosePressed,
+        AboutRaised,
+        AboutPressed,
+        MinimiseRaised,
+        MinimisePressed
+    };
+
+    // Shows the About window only.
+    void About_Click();
+    // Each shows its pressed picture on the way down and its raised one on the way up.
+    void CrossBtn_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void CrossBtn_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void About_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void About_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void MinBtn_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void MinBtn_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+
+    // A header click, with the column counted from 1 ("File Name" is 1).
+    void lstResult_ColumnClick(int columnIndexFrom1);
+    void cmdNewSearch_Click();
+    void cmdClose_Click();
+    // A double-click on the list, and Open, open the selected entry.
+    void lstResult_DblClick();
+    void cmdOpen_Click();
+
+  protected:
+    // Closing the window through the window system ends the program as CrossBtn does; otherwise the process
+    // would live on with every window hidden.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    Windows& windows_;
+    Services& services_;
+
+  public:
+    // ---- Results, public part: frmResult_results.cpp ----
+    // ---- end of results, public part ----
+
+    // ---- Opening, public part: frmResult_open.cpp ----
+    // ---- end of opening, public part ----
+
+  private:
+    // Makes the list's picture at a position the button's picture, unless it shows it already.
+    void swapPicture(PictureBox* button, int positionFrom1);
+
+    ResultsModel results_;
+
+    // ---- Results state: frmResult_results.cpp ----
+    // ---- end of results state ----
+
+    // ---- Opening state: frmResult_open.cpp ----
+    // ---- end of opening state ----
+};
+
+}  // namespace trovander

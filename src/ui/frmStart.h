@@ -1,0 +1,79 @@
+// The start window: the index's state, then Continue, Scan pc and Exit.
+#pragma once
+
+#include <string>
+
+#include "ClickLabel.h"
+#include "FormWindow.h"
+#include "PictureBox.h"
+#include "platform/Services.h"
+
+// Rebuild includes: frmStart_scan.cpp
+#include <QMessageBox>
+#include <functional>
+#include <memory>
+
+#include "indexer/IndexBuilder.h"
+#include "platform/DriveProbe.h"
+
+namespace trovander {
+
+class Windows;
+
+class frmStart : public FormWindow {
+    Q_OBJECT
+  public:
+    frmStart(Windows& windows, Services& services);
+    ~frmStart() override;
+
+    PictureBox* Picture1;  // the hard disk under a magnifying glass
+    ClickLabel* Label1;    // the index's state; a rebuild writes its progress here
+    PictureBox* cmdStart;  // Continue: hidden until the index is fresh
+    PictureBox* cmdScan;
+    PictureBox* cmdExit;
+
+    // Runs once, before the window first becomes visible.
+    void Form_Load();
+    void cmdStart_Click();
+    void cmdScan_Click();
+    void cmdExit_Click();
+
+    // Showing the window the first time loads it first.
+    void setVisible(bool visible) override;
+
+  protected:
+    // The close box ends the program as Exit does: otherwise it would live on with every window hidden.
+    void closeEvent(QCloseEvent* event) override;
+
+    Windows& windows_;
+    Services& services_;
+
+  public:
+    // ---- Rebuild, public part: frmStart_scan.cpp ----
+    // True when the drive can be walked; the name is left as it is.
+    bool ValidDrive(std::string& drive);
+    // The rebuild, with its drive list and counter (Drives, DriveIndex); made on first use.
+    IndexBuilder& rebuild();
+    // True while a rebuild runs; a click on Scan then starts nothing.
+    bool rebuilding() const { return rebuilding_; }
+    // Runs the stale-index message box modally. Tests replace it to read the box or answer it at once.
+    std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
+    // ---- end of rebuild, public part ----
+
+  private:
+    bool loaded_ = false;
+
+    // ---- Rebuild state: frmStart_scan.cpp ----
+    // Discovery, then one rebuild. True when it ended with "Done."; false when another rebuild was running,
+    // the rebuild failed (its error is in Label1) or the program is ending.
+    bool scanAndRebuild();
+    void showStaleMessage();
+    DriveProbe& driveProbe();
+
+    std::unique_ptr<IndexBuilder> builder_;
+    std::unique_ptr<DriveProbe> systemProbe_;  // used when the services hand in no probe
+    bool rebuilding_ = false;
+    // ---- end of rebuild state ----
+};
+
+}  // namespace trovander

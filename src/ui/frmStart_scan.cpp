@@ -1,0 +1,126 @@
+// The start window's behaviour: the staleness check on loading, the rebuild, Continue and Exit.
+#include <QApplication>
+
+#include "Windows.h"
+#include "app/EndProgram.h"
+#include "frmMain.h"
+#include "frmStart.h"
+#include "indexer/Staleness.h"
+
+namespace trovander {
+
+namespace {
+const QString kStaleText =
+    QStringLiteral("You scanned database is one or more week(s) older. So you must scan your computer");
+const QString kStaleTitle = QStringLiteral("Scan your PC once");
+const QString kDone = QStringLiteral("Done.");
+
+QString failureText(const StoreError& e) {
+    return QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what());
+}
+}  // namespace
+
+void frmStart::Form_Load() {
+    IndexAge age = IndexAge::Unreadable;
+    try {
+        const RecordSet stamps = services_.store->selectStamps();
+        age = judgeIndexAge(stamps, services_.now ? services_.now() : QDateTime::currentDateTime());
+    } catch (const StoreError& e) {
+        // The check gives up here, Continue stays hidden; Scan can still rebuild. The cause is shown rather
+        // than a caption that would call the index merely out of date.
+        Label1->setText(QStringLiteral("The index could not be read: ") + QString::fromStdString(e.what()));
+        return;
+    }
+    // A newest stamp that is no date ends the check silently: Continue appears only after a Scan.
+    if (age == IndexAge::Unreadable) return;
+    if (needsRebuild(age)) {
+        showStaleMessage();
+        // Shown before the rebuild, so its label shows which drive is being walked.
+        show();
+        if (!scanAndRebuild()) return;
+    }
+    cmdStart->setVisible(true);
+}
+
+void frmStart::cmdStart_Click() {
+    hide();
+    frmMain& search = windows_.main();
+    search.txtSearch->setSelection(/*start=*/0, /*length=*/4);
+    search.show();
+}
+
+void frmStart::cmdScan_Click() { scanAndRebuild(); }
+
+void frmStart::cmdExit_Click() { EndProgramNow(); }
+
+bool frmStart::ValidDrive(std::string& drive) {
+    try {
+        return driveProbe().ValidDrive(drive);
+    } catch (...) {
+        // A probe that fails in any way leaves the drive out.
+        return false;
+    }
+}
+
+IndexBuilder& frmStart::rebuild() {
+    if (!builder_) {
+        RebuildHooks hooks;
+        hooks.yield = [this] {
+            if (services_.yield) services_.yield();
+        };
+        hooks.setStatus = [this](const QString& text) { Label1->setText(text); };
+        hooks.now = [this] {
+            return stampText(services_.now ? services_.now() : QDateTime::currentDateTime());
+        };
+        builder_ = std::make_unique<IndexBuilder>(*services_.store, std::move(hooks));
+    }
+    return *builder_;
+}
+
+DriveProbe& frmStart::driveProbe() {
+    if (services_.drives) return *services_.drives;
+    if (!systemProbe_) systemProbe_ = makeSystemDriveProbe();
+    return *systemProbe_;
+}
+
+void frmStart::showStaleMessage() {
+    QMessageBox box(QMessageBox::Warning, kStaleTitle, kStaleText, QMessageBox::Ok, this);
+    box.setWindowModality(Qt::ApplicationModal);
+    runMessageBox(box);
+}
+
+bool frmStart::scanAndRebuild() {
+    // The yields of a running rebuild let a second click through; it must not start a rebuild inside it.
+    if (rebuilding_) return false;
+    rebuilding_ = true;
+    struct Guard {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{rebuilding_};
+
+    cmdStart->setVisible(false);
+    IndexBuilder& builder = rebuild();
+    builder.Drives.assign(1, std::string());
+    const std::vector<std::string> candidates = driveProbe().candidates();
+    for (builder.DriveIndex = 1; builder.DriveIndex <= static_cast<int32_t>(candidates.size());
+         ++builder.DriveIndex) {
+        if (services_.yield) services_.yield();
+        // Exit or the close box during the yield: nothing more runs against the window.
+        if (programEnding()) return false;
+        std::string drive = candidates[static_cast<size_t>(builder.DriveIndex - 1)];
+        if (ValidDrive(drive)) builder.Drives.push_back(drive);
+    }
+    try {
+        builder.ScanDrives();
+    } catch (const StoreError& e) {
+        // Never "Done." for an index that was not written whole.
+        if (!programEnding()) Label1->setText(failureText(e));
+        return false;
+    }
+    if (programEnding()) return false;
+    Label1->setText(kDone);
+    cmdStart->setVisible(true);
+    return true;
+}
+
+}  // namespace trovander

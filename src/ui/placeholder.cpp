@@ -1,2 +1,0 @@
-// Replaced by the windows.
-namespace trovander { int uiPlaceholder = 0; }
