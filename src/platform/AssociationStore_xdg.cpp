@@ -1,0 +1,400 @@
+// The freedesktop form of the two association keys:
+//   ".ext"                     exists when the shared-mime-info globs map *.ext to a MIME type; its value is
+//                              that type, spelt as the globs spell it;
+//   "TYPE\shell\open\command"  exists when a default application is found for TYPE (mimeapps.list chain,
+//                              then mimeinfo.cache, then TYPE's parent types); its value is that desktop
+//                              entry's Exec line with %f %F %u %U as "%1" and the other field codes dropped.
+// Nothing is cached: every open reads the files afresh, as every open reads the registry afresh.
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QString>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "platform/AssociationStore.h"
+#include "platform/Launcher.h"
+
+namespace trovander {
+
+namespace {
+
+const QByteArray kCommandSuffix = QByteArrayLiteral("\\shell\\open\\command");
+// Parent types are followed this far up; real hierarchies are two or three levels deep.
+constexpr int kMaxParentLevels = 8;
+
+bool sameText(const QByteArray& a, const QByteArray& b) {
+    return a == b || QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
+// The base directories as the XDG base directory rules give them; relative entries are ignored.
+QByteArray homeDir(const char* variable, const char* underHome) {
+    const QByteArray value = qgetenv(variable);
+    if (value.startsWith('/')) return value;
+    return qgetenv("HOME") + underHome;
+}
+
+QList<QByteArray> dirList(const char* variable, const char* fallback) {
+    QByteArray value = qgetenv(variable);
+    if (value.isEmpty()) value = fallback;
+    QList<QByteArray> dirs;
+    for (const QByteArray& dir : value.split(':'))
+        if (dir.startsWith('/')) dirs.append(dir);
+    return dirs;
+}
+
+struct XdgDirs {
+    QList<QByteArray> configDirs;  // XDG_CONFIG_HOME first, then XDG_CONFIG_DIRS
+    QList<QByteArray> dataDirs;    // XDG_DATA_HOME first, then XDG_DATA_DIRS
+    QList<QByteArray> desktops;    // XDG_CURRENT_DESKTOP, lower case
+};
+
+XdgDirs currentDirs() {
+    XdgDirs dirs;
+    dirs.configDirs.append(homeDir("XDG_CONFIG_HOME", "/.config"));
+    dirs.configDirs.append(dirList("XDG_CONFIG_DIRS", "/etc/xdg"));
+    dirs.dataDirs.append(homeDir("XDG_DATA_HOME", "/.local/share"));
+    dirs.dataDirs.append(dirList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"));
+    for (const QByteArray& desktop : qgetenv("XDG_CURRENT_DESKTOP").split(':'))
+        if (!desktop.isEmpty()) dirs.desktops.append(desktop.toLower());
+    return dirs;
+}
+
+QString filePath(const QByteArray& path) { return QFile::decodeName(path); }
+
+// The file's lines without their line ends; none when it cannot be read.
+std::optional<QList<QByteArray>> readLines(const QByteArray& path) {
+    QFile file(filePath(path));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QList<QByteArray> lines = file.readAll().split('\n');
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r')) line.chop(1);
+    return lines;
+}
+
+// A desktop-entry style file: group -> key -> value (the last of repeated keys wins).
+using KeyFile = std::map<QByteArray, std::map<QByteArray, QByteArray>>;
+
+std::optional<KeyFile> readKeyFile(const QByteArray& path, bool lowerCaseKeys) {
+    const std::optional<QList<QByteArray>> lines = readLines(path);
+    if (!lines) return std::nullopt;
+    KeyFile groups;
+    std::map<QByteArray, QByteArray>* group = nullptr;
+    for (const QByteArray& raw : *lines) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        if (line.startsWith('[') && line.endsWith(']')) {
+            group = &groups[line.mid(1, line.size() - 2)];
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (group == nullptr || equals <= 0) continue;
+        QByteArray key = line.left(equals).trimmed();
+        if (lowerCaseKeys) key = key.toLower();
+        (*group)[key] = line.mid(equals + 1).trimmed();
+    }
+    return groups;
+}
+
+QByteArray valueOf(const KeyFile& file, const char* group, const QByteArray& key) {
+    const auto g = file.find(group);
+    if (g == file.end()) return {};
+    const auto v = g->second.find(key);
+    return v == g->second.end() ? QByteArray() : v->second;
+}
+
+QList<QByteArray> desktopIds(const QByteArray& list) {
+    QList<QByteArray> ids;
+    for (const QByteArray& id : list.split(';'))
+        if (!id.trimmed().isEmpty()) ids.append(id.trimmed());
+    return ids;
+}
+
+// ---- shared-mime-info globs ----
+
+struct GlobMatch {
+    int weight = -1;
+    bool exact = false;  // the glob spells the extension exactly as asked
+    QByteArray type;
+};
+
+// The MIME type whose glob "*.ext" matches extensionKey (".ext"): the highest weight wins, then a glob
+// spelt exactly as asked, then the more important directory and the earlier line.
+std::optional<QByteArray> mimeTypeForExtension(const XdgDirs& dirs, const QByteArray& extensionKey) {
+    GlobMatch best;
+    QSet<QByteArray> cleared;  // types whose globs a more important directory replaced (__NOGLOBS__)
+    for (const QByteArray& dataDir : dirs.dataDirs) {
+        bool weighted = true;
+        std::optional<QList<QByteArray>> lines = readLines(dataDir + "/mime/globs2");
+        if (!lines) {
+            weighted = false;
+            lines = readLines(dataDir + "/mime/globs");
+        }
+        if (!lines) continue;
+        QSet<QByteArray> clearedHere;
+        for (const QByteArray& line : *lines) {
+            if (line.isEmpty() || line.startsWith('#')) continue;
+            const QList<QByteArray> fields = line.split(':');
+            int weight = /*default weight=*/50;
+            QByteArray type, glob;
+            bool caseSensitive = false;
+            if (weighted) {
+                if (fields.size() < 3) continue;
+                weight = fields[0].toInt();
+                type = fields[1];
+                glob = fields[2];
+                caseSensitive = fields.size() > 3 && fields[3].split(',').contains("cs");
+            } else {
+                if (fields.size() < 2) continue;
+                type = fields[0];
+                glob = line.mid(type.size() + 1);
+            }
+            if (glob == "__NOGLOBS__") {
+                clearedHere.insert(type.toLower());
+                continue;
+            }
+            if (cleared.contains(type.toLower()) || !glob.startsWith("*.")) continue;
+            const QByteArray suffix = glob.mid(1);
+            if (suffix.contains('*') || suffix.contains('?') || suffix.contains('[')) continue;
+            const bool exact = suffix == extensionKey;
+            if (!exact && (caseSensitive || !sameText(suffix, extensionKey))) continue;
+            if (weight > best.weight || (weight == best.weight && exact && !best.exact))
+                best = {weight, exact, type};
+        }
+        cleared.unite(clearedHere);
+    }
+    if (best.weight < 0) return std::nullopt;
+    return best.type;
+}
+
+QList<QByteArray> parentTypes(const XdgDirs& dirs, const QByteArray& type) {
+    QList<QByteArray> parents;
+    for (const QByteArray& dataDir : dirs.dataDirs) {
+        const std::optional<QList<QByteArray>> lines = readLines(dataDir + "/mime/subclasses");
+        if (!lines) continue;
+        for (const QByteArray& line : *lines) {
+            const QList<QByteArray> pair = line.trimmed().split(' ');
+            if (pair.size() == 2 && sameText(pair[0], type) && !parents.contains(pair[1]))
+                parents.append(pair[1]);
+        }
+    }
+    return parents;
+}
+
+// ---- desktop entries ----
+
+// The string escapes of a desktop-entry value; the quoting of Exec arguments is a second level.
+QByteArray unescapeValue(const QByteArray& value) {
+    QByteArray out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+        if (value[i] == '\\') {
+            const char plain = next == 's'    ? ' '
+                               : next == 'n'  ? '\n'
+                               : next == 't'  ? '\t'
+                               : next == 'r'  ? '\r'
+                               : next == '\\' ? '\\'
+                                              : '\0';
+            if (plain != '\0') {
+                out.append(plain);
+                ++i;
+                continue;
+            }
+        }
+        out.append(value[i]);  // any other backslash belongs to the Exec quoting
+    }
+    return out;
+}
+
+// The Exec line as a command template: whole-argument %f %F %u %U become "%1", inside an argument they
+// become %1; %% is a percent sign; every other field code is dropped, and an argument made only of dropped
+// codes goes with them. None when the line cannot be split.
+std::optional<QByteArray> commandFromExec(const QByteArray& exec) {
+    const std::optional<QList<QByteArray>> arguments = splitCommandLine(exec);
+    if (!arguments || arguments->isEmpty()) return std::nullopt;
+    QList<QByteArray> parts;
+    for (const QByteArray& argument : *arguments) {
+        if (argument == "%f" || argument == "%F" || argument == "%u" || argument == "%U") {
+            parts.append(QByteArrayLiteral("\"%1\""));
+            continue;
+        }
+        QByteArray converted;
+        bool kept = argument.isEmpty();
+        for (qsizetype i = 0; i < argument.size(); ++i) {
+            if (argument[i] != '%' || i + 1 == argument.size()) {
+                converted.append(argument[i]);
+                kept = true;
+                continue;
+            }
+            const char code = argument[++i];
+            if (code == '%') {
+                converted.append('%');
+                kept = true;
+            } else if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
+                converted.append("%1");
+                kept = true;
+            }
+        }
+        if (kept) parts.append(quoteArgument(converted));
+    }
+    return parts.join(' ');
+}
+
+// The file of a desktop-file ID under one applications folder: "a-b.desktop" may also be "a/b.desktop".
+std::optional<QByteArray> findDesktopFile(const QByteArray& folder, const QByteArray& id) {
+    const QByteArray direct = folder + '/' + id;
+    if (QFileInfo(filePath(direct)).isFile()) return direct;
+    for (qsizetype dash = id.indexOf('-'); dash > 0; dash = id.indexOf('-', dash + 1)) {
+        const QByteArray sub = folder + '/' + id.left(dash);
+        if (!QFileInfo(filePath(sub)).isDir()) continue;
+        if (std::optional<QByteArray> found = findDesktopFile(sub, id.mid(dash + 1))) return found;
+    }
+    return std::nullopt;
+}
+
+bool programExists(const QByteArray& program) {
+    if (program.contains('/')) return QFileInfo(filePath(program)).isExecutable();
+    QByteArray searchPath = qgetenv("PATH");
+    if (searchPath.isEmpty()) searchPath = "/usr/local/bin:/usr/bin:/bin";
+    for (const QByteArray& folder : searchPath.split(':')) {
+        const QFileInfo candidate(filePath((folder.isEmpty() ? QByteArray(".") : folder) + '/' + program));
+        if (candidate.isFile() && candidate.isExecutable()) return true;
+    }
+    return false;
+}
+
+// The command of an installed application, none when the ID names no usable entry. The first file found
+// for an ID hides the others, as the desktop-entry lookup rules say.
+std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArray& id) {
+    for (const QByteArray& dataDir : dirs.dataDirs) {
+        const std::optional<QByteArray> path = findDesktopFile(dataDir + "/applications", id);
+        if (!path) continue;
+        const std::optional<KeyFile> entry = readKeyFile(*path, /*lowerCaseKeys=*/false);
+        if (!entry) return std::nullopt;
+        const QByteArray type = valueOf(*entry, "Desktop Entry", "Type");
+        const QByteArray hidden = valueOf(*entry, "Desktop Entry", "Hidden");
+        const QByteArray tryExec = unescapeValue(valueOf(*entry, "Desktop Entry", "TryExec"));
+        if ((!type.isEmpty() && type != "Application") || hidden == "true") return std::nullopt;
+        if (!tryExec.isEmpty() && !programExists(tryExec)) return std::nullopt;
+        return commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")));
+    }
+    return std::nullopt;
+}
+
+struct MimeAppsList {
+    QByteArray path;
+    bool desktopSpecific;  // such files only name defaults
+};
+
+QList<MimeAppsList> mimeAppsChain(const XdgDirs& dirs) {
+    QList<QByteArray> folders = dirs.configDirs;
+    for (const QByteArray& dataDir : dirs.dataDirs) folders.append(dataDir + "/applications");
+    QList<MimeAppsList> chain;
+    for (const QByteArray& folder : folders) {
+        for (const QByteArray& desktop : dirs.desktops)
+            chain.append({folder + '/' + desktop + "-mimeapps.list", true});
+        chain.append({folder + "/mimeapps.list", false});
+    }
+    return chain;
+}
+
+std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByteArray& type) {
+    const QByteArray key = type.toLower();
+    QList<KeyFile> lists;
+    QList<bool> specific;
+    for (const MimeAppsList& list : mimeAppsChain(dirs)) {
+        if (std::optional<KeyFile> file = readKeyFile(list.path, /*lowerCaseKeys=*/true)) {
+            lists.append(*file);
+            specific.append(list.desktopSpecific);
+        }
+    }
+    // The first installed default along the chain.
+    for (const KeyFile& list : lists)
+        for (const QByteArray& id : desktopIds(valueOf(list, "Default Applications", key)))
+            if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+    // Otherwise the most preferred association: added ones in chain order, then the caches, never a
+    // removed one.
+    QSet<QByteArray> removed;
+    for (qsizetype i = 0; i < lists.size(); ++i) {
+        if (specific[i]) continue;
+        for (const QByteArray& id : desktopIds(valueOf(lists[i], "Added Associations", key)))
+            if (!removed.contains(id))
+                if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+        for (const QByteArray& id : desktopIds(valueOf(lists[i], "Removed Associations", key)))
+            removed.insert(id);
+    }
+    for (const QByteArray& dataDir : dirs.dataDirs) {
+        const std::optional<KeyFile> cache = readKeyFile(dataDir + "/applications/mimeinfo.cache", true);
+        if (!cache) continue;
+        for (const QByteArray& id : desktopIds(valueOf(*cache, "MIME Cache", key)))
+            if (!removed.contains(id))
+                if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+    }
+    return std::nullopt;
+}
+
+// A type with no application of its own is opened by its nearest parent's (a C source by the text editor).
+std::optional<QByteArray> commandForType(const XdgDirs& dirs, const QByteArray& type) {
+    QList<QByteArray> level{type};
+    QSet<QByteArray> seen{type.toLower()};
+    for (int depth = 0; depth <= kMaxParentLevels && !level.isEmpty(); ++depth) {
+        QList<QByteArray> next;
+        for (const QByteArray& candidate : level) {
+            if (std::optional<QByteArray> command = defaultCommandForType(dirs, candidate)) return command;
+            for (const QByteArray& parent : parentTypes(dirs, candidate))
+                if (!seen.contains(parent.toLower())) {
+                    seen.insert(parent.toLower());
+                    next.append(parent);
+                }
+        }
+        level = next;
+    }
+    return std::nullopt;
+}
+
+class XdgAssociationStore : public AssociationStore {
+  public:
+    long openKey(const QByteArray& subKey, AssociationKey* key) override {
+        const XdgDirs dirs = currentDirs();
+        std::optional<QByteArray> value;
+        // MIME types never begin with a dot, so a dotted name is always an extension, whatever follows.
+        if (subKey.startsWith('.')) {
+            if (subKey.size() > 1) value = mimeTypeForExtension(dirs, subKey);
+        } else if (subKey.size() > kCommandSuffix.size() &&
+                   sameText(subKey.right(kCommandSuffix.size()), kCommandSuffix)) {
+            value = commandForType(dirs, subKey.left(subKey.size() - kCommandSuffix.size()));
+        }
+        if (!value) return kStatusFileNotFound;
+        *key = nextKey_++;
+        open_[*key] = *value;
+        return kStatusSuccess;
+    }
+
+    long readDefaultValue(AssociationKey key, char* buffer, std::uint32_t* countBytes) override {
+        const auto handle = open_.find(key);
+        if (handle == open_.end()) return /*ERROR_INVALID_HANDLE=*/6;
+        const auto neededBytes = static_cast<std::uint32_t>(handle->second.size() + 1);  // with its NUL
+        if (neededBytes > *countBytes) {
+            *countBytes = neededBytes;
+            return kStatusMoreData;
+        }
+        std::memcpy(buffer, handle->second.constData(), neededBytes);
+        *countBytes = neededBytes;
+        return kStatusSuccess;
+    }
+
+    void closeKey(AssociationKey key) override { open_.erase(key); }
+
+  private:
+    std::map<AssociationKey, QByteArray> open_;
+    AssociationKey nextKey_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<AssociationStore> makeSystemAssociationStore() {
+    return std::make_unique<XdgAssociationStore>();
+}
+
+}  // namespace trovander

@@ -1,0 +1,86 @@
+// Opening a result: the extension's association names a file type, the file type's open command names the
+// program, and the program is started with the entry's full path. A folder opens in the file manager.
+// Texts are bytes: names as the file system gives them, associations as single-byte text.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace trovander {
+
+class AssociationStore;
+class Launcher;
+class ResultsModel;
+struct Services;
+
+// The lookup's texts for the two cases in which nothing is started.
+inline constexpr char kUnregisteredExtension[] = "Unregistered file extension ";
+inline constexpr char kTypeNotAssociated[] = "File type is not associated with a program.";
+// The open command of a file that is itself a program.
+inline constexpr char kSelfStartingCommand[] = "\"%1\" %*";
+// Association texts are read into a buffer of this size, so they hold at most 127 characters.
+inline constexpr int kAssociationBufferBytes = 128;
+
+// The characters after the last "." of the path's last part; empty when that part has none or ends in
+// the dot. The scan stops at the folder separator and at ":".
+QByteArray GetExtension(const QByteArray& path);
+
+// The text before the first delimiter, with leading and trailing spaces removed; the whole text, untouched,
+// when the delimiter is absent or first.
+QByteArray FirstWord(const QByteArray& text, const QByteArray& delimiter);
+
+// Shows a text to the user and returns once it is dismissed (a modal message box in the program).
+using ShowMessage = std::function<void(const QString& text)>;
+
+// The open command for an extension key name (".ext"), or kUnregisteredExtension followed by the key
+// name, or kTypeNotAssociated, or empty text after the extension key's value could not be read (the
+// status number has then been shown). Every key opened is closed again.
+QByteArray GetOpenCommand(AssociationStore& associations, const QByteArray& extensionKey,
+                          const ShowMessage& showMessage);
+
+// The cells of the selected row that opening reads.
+struct SelectedRow {
+    QByteArray name;    // the "File Name" cell's stored bytes
+    QByteArray folder;  // the "File Path" cell's stored bytes
+    QString sizeText;   // the "Size" cell: a size, "Folder", or empty
+};
+
+// The row's cells; none when row is not a row of the model (no selection).
+std::optional<SelectedRow> selectedRow(const ResultsModel& model, int row);
+
+// Folder, one separator, name; a folder that already ends in the separator keeps both.
+QByteArray fullPath(const QByteArray& folder, const QByteArray& name);
+
+enum class OpenOutcome {
+    NothingSelected,
+    FileManagerStarted,  // a folder row
+    ProgramStarted,      // the file is itself a program
+    CommandStarted,      // the associated program with the full path
+    NotAssociated,       // no extension key, or no open command: nothing started, nothing shown
+    StatusShown,         // the extension's value could not be read: its status number was shown
+    StartFailed,         // a program was named but could not be started; the user has been told
+};
+
+// The open action on the selected row. It keeps no state and does not wait for what it starts.
+OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& associations,
+                       Launcher& launcher, const ShowMessage& showMessage);
+
+// The desktop's own association store and launcher, handed to services for as long as this owner lives
+// (taken back from them when it goes).
+class SystemOpening {
+  public:
+    explicit SystemOpening(Services& services);
+    ~SystemOpening();
+    SystemOpening(const SystemOpening&) = delete;
+    SystemOpening& operator=(const SystemOpening&) = delete;
+
+  private:
+    Services& services_;
+    std::unique_ptr<AssociationStore> associations_;
+    std::unique_ptr<Launcher> launcher_;
+};
+
+}  // namespace trovander

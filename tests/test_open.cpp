@@ -1,0 +1,288 @@
+// The open action's logic over the in-memory association store and a recording launcher.
+#include <QtTest>
+
+#include "platform/AssociationStore_memory.h"
+#include "results/Opener.h"
+#include "results/ResultsModel.h"
+#include "support/OpenFakes.h"
+
+using namespace trovander;
+using trovander::testing::LaunchRequest;
+using trovander::testing::RecordingLauncher;
+
+namespace {
+
+// One line per request: what kind, which window style, the path, and the command's template.
+QStringList describe(const QList<LaunchRequest>& requests) {
+    QStringList lines;
+    for (const LaunchRequest& r : requests) {
+        const char* kind = r.kind == LaunchRequest::Command   ? "command"
+                           : r.kind == LaunchRequest::Program ? "program"
+                                                              : "folder";
+        QString line = QStringLiteral("%1 %2 %3")
+                           .arg(kind)
+                           .arg(static_cast<int>(r.style))
+                           .arg(QString::fromLatin1(r.path));
+        if (r.kind == LaunchRequest::Command) line += QStringLiteral(" | ") + QString::fromLatin1(r.command);
+        lines << line;
+    }
+    return lines;
+}
+
+}  // namespace
+
+class TestOpen : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void getExtension_data() {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("extension");
+        QTest::newRow("last of two dots") << QByteArray("/docs/archive.tar.gz") << QByteArray("gz");
+        QTest::newRow("dot only in a folder") << QByteArray("/docs.old/README") << QByteArray();
+        QTest::newRow("leading dot") << QByteArray("/docs/.profile") << QByteArray("profile");
+        QTest::newRow("trailing dot") << QByteArray("/docs/name.") << QByteArray();
+        QTest::newRow("drive colon before") << QByteArray("C:name.txt") << QByteArray("txt");
+        QTest::newRow("colon stops") << QByteArray("/docs/notes.v1:draft") << QByteArray();
+        QTest::newRow("empty path") << QByteArray() << QByteArray();
+        QTest::newRow("backslash is a name character") << QByteArray("/docs/a.b\\c") << QByteArray("b\\c");
+        QTest::newRow("not UTF-8") << QByteArray("/docs/caf\xe9.t\xffxt") << QByteArray("t\xffxt");
+        QTest::newRow("no separator at all") << QByteArray("plain") << QByteArray();
+    }
+    void getExtension() {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, extension);
+        QCOMPARE(GetExtension(path), extension);
+    }
+
+    void firstWord_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("delimiter");
+        QTest::addColumn<QByteArray>("word");
+        QTest::newRow("failure text")
+            << QByteArray(kTypeNotAssociated) << QByteArray(" ") << QByteArray("File");
+        QTest::newRow("no delimiter")
+            << QByteArray("Unregistered") << QByteArray(" ") << QByteArray("Unregistered");
+        QTest::newRow("leading space kept")
+            << QByteArray(" File type") << QByteArray(" ") << QByteArray(" File type");
+        QTest::newRow("empty") << QByteArray() << QByteArray(" ") << QByteArray();
+        QTest::newRow("spaces trimmed, tab kept")
+            << QByteArray("\t ab  |cd") << QByteArray("|") << QByteArray("\t ab");
+        QTest::newRow("case-sensitive delimiter")
+            << QByteArray("aXbxc") << QByteArray("x") << QByteArray("aXb");
+        QTest::newRow("command") << QByteArray("editor \"%1\"") << QByteArray(" ") << QByteArray("editor");
+    }
+    void firstWord() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, delimiter);
+        QFETCH(QByteArray, word);
+        QCOMPARE(FirstWord(text, delimiter), word);
+    }
+
+    // The lookup's four results. A null fileType or command is a key without a default value.
+    void getOpenCommand_data() {
+        QTest::addColumn<QByteArray>("asked");
+        QTest::addColumn<bool>("hasExtensionKey");
+        QTest::addColumn<QByteArray>("fileType");
+        QTest::addColumn<bool>("hasCommandKey");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("result");
+        QTest::addColumn<QStringList>("messages");
+        const QByteArray ext(".txt"), type("txtfile"), editor("editor \"%1\"");
+        const QByteArray notAssociated(kTypeNotAssociated);
+        const QByteArray chars127(127, 'c'), chars128(128, 'c');
+        QTest::newRow("command") << ext << true << type << true << editor << editor << QStringList();
+        QTest::newRow("key names ignore case")
+            << QByteArray(".TxT") << true << type << true << editor << editor << QStringList();
+        QTest::newRow("unregistered") << ext << false << type << true << editor
+                                      << QByteArray("Unregistered file extension .txt") << QStringList();
+        QTest::newRow("no name: key '.'") << QByteArray(".") << false << type << true << editor
+                                          << QByteArray("Unregistered file extension .") << QStringList();
+        QTest::newRow("no command key")
+            << ext << true << type << false << editor << notAssociated << QStringList();
+        QTest::newRow("empty file type")
+            << ext << true << QByteArray("") << false << editor << notAssociated << QStringList();
+        QTest::newRow("extension without value")
+            << ext << true << QByteArray() << true << editor << QByteArray() << QStringList{"2"};
+        QTest::newRow("file type of 127")
+            << ext << true << chars127 << true << editor << editor << QStringList();
+        QTest::newRow("file type of 128")
+            << ext << true << chars128 << true << editor << QByteArray() << QStringList{"234"};
+        QTest::newRow("command of 127")
+            << ext << true << type << true << chars127 << chars127 << QStringList();
+        // The failed read leaves the file type in the buffer; it must not come back as a command.
+        QTest::newRow("command of 128")
+            << ext << true << type << true << chars128 << notAssociated << QStringList();
+        QTest::newRow("command key without value")
+            << ext << true << type << true << QByteArray() << notAssociated << QStringList();
+    }
+    void getOpenCommand() {
+        QFETCH(QByteArray, asked);
+        QFETCH(bool, hasExtensionKey);
+        QFETCH(QByteArray, fileType);
+        QFETCH(bool, hasCommandKey);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, result);
+        QFETCH(QStringList, messages);
+        MemoryAssociationStore store;
+        if (hasExtensionKey) fileType.isNull() ? store.addKey(".txt") : store.setText(".txt", fileType);
+        if (hasCommandKey) {
+            const QByteArray key = fileType + "\\shell\\open\\command";
+            command.isNull() ? store.addKey(key) : store.setText(key, command);
+        }
+        QStringList shown;
+        QCOMPARE(GetOpenCommand(store, asked, [&](const QString& text) { shown << text; }), result);
+        QCOMPARE(shown, messages);
+        QCOMPARE(store.openKeyCount(), 0);
+    }
+
+    void valueWithoutNulLosesItsLastByte() {
+        MemoryAssociationStore store;
+        store.setBytes(".txt", "txtfileX");
+        store.setBytes("txtfile\\shell\\open\\command", "editor \"%1\"!");
+        QCOMPARE(GetOpenCommand(store, ".txt", {}), QByteArray("editor \"%1\""));
+    }
+
+    // The action on one row; the store knows ".txt" as txtfile with the row's command.
+    void openResult_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("sizeText");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QStringList>("requests");
+        const QByteArray docs("/docs"), file("a b.txt"), editor("editor \"%1\"");
+        const QString size("1 KB(s)");
+        const int started = int(OpenOutcome::CommandStarted), none = int(OpenOutcome::NotAssociated);
+        const QString asCommand = QStringLiteral("command 2 /docs/a b.txt | ");
+        QTest::newRow("associated program")
+            << docs << file << size << editor << started << QStringList{asCommand + editor};
+        QTest::newRow("self-starting")
+            << docs << file << size << QByteArray(kSelfStartingCommand) << int(OpenOutcome::ProgramStarted)
+            << QStringList{"program 2 /docs/a b.txt"};
+        QTest::newRow("self-starting and a space") << docs << file << size << QByteArray("\"%1\" %* ")
+                                                   << started << QStringList{asCommand + "\"%1\" %* "};
+        QTest::newRow("self-starting after a blank") << docs << file << size << QByteArray(" \"%1\" %*")
+                                                     << started << QStringList{asCommand + " \"%1\" %*"};
+        QTest::newRow("first word File")
+            << docs << file << size << QByteArray("File \"%1\"") << none << QStringList();
+        QTest::newRow("File alone") << docs << file << size << QByteArray("File") << none << QStringList();
+        QTest::newRow("first word Unregistered")
+            << docs << file << size << QByteArray("Unregistered \"%1\"") << none << QStringList();
+        QTest::newRow("lower-case file") << docs << file << size << QByteArray("file \"%1\"") << started
+                                         << QStringList{asCommand + "file \"%1\""};
+        QTest::newRow("lower-case unregistered") << docs << file << size << QByteArray("unregistered \"%1\"")
+                                                 << started << QStringList{asCommand + "unregistered \"%1\""};
+        QTest::newRow("Files is another word") << docs << file << size << QByteArray("Files \"%1\"")
+                                               << started << QStringList{asCommand + "Files \"%1\""};
+        QTest::newRow("too long a command")
+            << docs << file << size << QByteArray(128, 'c') << none << QStringList();
+        QTest::newRow("folder row opens the folder cell")
+            << docs << QByteArray("sub.txt") << QString("Folder") << editor
+            << int(OpenOutcome::FileManagerStarted) << QStringList{"folder 1 /docs"};
+        QTest::newRow("folder in lower case is a file")
+            << docs << QByteArray("sub.txt") << QString("folder") << editor << started
+            << QStringList{"command 2 /docs/sub.txt | " + editor};
+        QTest::newRow("FOLDER is a file") << docs << QByteArray("sub.txt") << QString("FOLDER") << editor
+                                          << started << QStringList{"command 2 /docs/sub.txt | " + editor};
+        QTest::newRow("file not found on disk")
+            << docs << file << QString() << editor << started << QStringList{asCommand + editor};
+        QTest::newRow("root folder doubles the separator")
+            << QByteArray("/") << QByteArray("a.txt") << size << editor << started
+            << QStringList{"command 2 //a.txt | " + editor};
+        QTest::newRow("no extension")
+            << docs << QByteArray("README") << size << editor << none << QStringList();
+        QTest::newRow("bytes that are not UTF-8")
+            << docs << QByteArray("caf\xe9.txt") << size << editor << started
+            << QStringList{"command 2 " + QString::fromLatin1("/docs/caf\xe9.txt") + " | " + editor};
+    }
+    void openResult() {
+        QFETCH(QByteArray, folder);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, sizeText);
+        QFETCH(QByteArray, command);
+        QFETCH(int, outcome);
+        QFETCH(QStringList, requests);
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", command);
+        RecordingLauncher launcher;
+        QStringList shown;
+        const auto result = trovander::openResult(SelectedRow{name, folder, sizeText}, store, launcher,
+                                                  [&](const QString& text) { shown << text; });
+        QCOMPARE(int(result), outcome);
+        QCOMPARE(describe(launcher.requests), requests);
+        QCOMPARE(shown, QStringList());
+        QCOMPARE(store.openKeyCount(), 0);
+    }
+
+    void noSelectedRowStartsNothing() {
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        RecordingLauncher launcher;
+        ResultsModel empty;
+        int messages = 0;
+        const auto result = trovander::openResult(selectedRow(empty, /*row=*/-1), store, launcher,
+                                                  [&](const QString&) { ++messages; });
+        QCOMPARE(result, OpenOutcome::NothingSelected);
+        QVERIFY(launcher.requests.isEmpty());
+        QCOMPARE(messages, 0);
+        QVERIFY(!selectedRow(empty, 0).has_value());
+    }
+
+    void selectedRowKeepsTheStoredBytes() {
+        ResultsModel model;
+        model.addRow("caf\xe9.txt",
+                     "/d\xff"
+                     "cs",
+                     QStringLiteral("1 KB(s)"), QString());
+        const std::optional<SelectedRow> row = selectedRow(model, 0);
+        QVERIFY(row.has_value());
+        QCOMPARE(row->name, QByteArray("caf\xe9.txt"));
+        QCOMPARE(row->folder, QByteArray("/d\xff"
+                                         "cs"));
+        QCOMPARE(row->sizeText, QStringLiteral("1 KB(s)"));
+    }
+
+    void unreadableExtensionShowsOnlyTheStatus() {
+        MemoryAssociationStore store;
+        store.addKey(".txt");
+        RecordingLauncher launcher;
+        QStringList shown;
+        const auto result = trovander::openResult(SelectedRow{"a.txt", "/docs", "1 KB(s)"}, store, launcher,
+                                                  [&](const QString& text) { shown << text; });
+        QCOMPARE(result, OpenOutcome::StatusShown);
+        QCOMPARE(shown, QStringList{"2"});
+        QVERIFY(launcher.requests.isEmpty());
+    }
+
+    void failedStartIsTold_data() {
+        QTest::addColumn<QString>("sizeText");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("associated program") << QString("1 KB(s)") << QByteArray("editor \"%1\"");
+        QTest::newRow("self-starting") << QString("1 KB(s)") << QByteArray(kSelfStartingCommand);
+        QTest::newRow("file manager") << QString("Folder") << QByteArray("editor \"%1\"");
+        QTest::newRow("empty command") << QString("1 KB(s)") << QByteArray("");
+    }
+    void failedStartIsTold() {
+        QFETCH(QString, sizeText);
+        QFETCH(QByteArray, command);
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", command);
+        RecordingLauncher launcher;
+        launcher.failure = QStringLiteral("\"editor\" was not found");
+        QStringList shown;
+        const auto result = trovander::openResult(SelectedRow{"a.txt", "/docs", sizeText}, store, launcher,
+                                                  [&](const QString& text) { shown << text; });
+        QCOMPARE(result, OpenOutcome::StartFailed);
+        QCOMPARE(launcher.requests.size(), 1);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.front().contains(QStringLiteral("/docs")), qPrintable(shown.front()));
+        QVERIFY2(shown.front().contains(launcher.failure), qPrintable(shown.front()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOpen)
+#include "test_open.moc"
