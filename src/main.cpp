@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     services.urls = &urls;
     services.now = [] { return QDateTime::currentDateTime(); };
     services.yield = [] { QCoreApplication::processEvents(); };
+    services.drives = trovander::makeSystemDriveProbe().release();  // lives as long as the process
 
     trovander::Windows windows(services);
     windows.start().show();

@@ -1,2 +1,3 @@
 trovander_test(test_drives)
 trovander_test(test_start_staleness)
+trovander_test(test_start)

@@ -47,7 +47,7 @@ std::string decodeFindmnt(const QByteArray& field) {
 class TestDrives : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void parsesMountTableLines_data();
     void parsesMountTableLines();
     void offersEachFileSystemOnce_data();
@@ -63,19 +63,26 @@ void TestDrives::parsesMountTableLines_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("expected");  // mountPoint|root|fsType|device, empty when skipped
 
-    QTest::newRow("plain") << "28 1 254:0 / / rw,relatime - ext4 /dev/vda rw" << "/|/|ext4|254:0";
+    QTest::newRow("plain") << "28 1 254:0 / / rw,relatime - ext4 /dev/vda rw"
+                           << "/|/|ext4|254:0";
     QTest::newRow("optional fields before the dash")
-        << "61 28 8:2 / /home rw,relatime shared:1 master:3 - btrfs /dev/sda2 rw" << "/home|/|btrfs|8:2";
+        << "61 28 8:2 / /home rw,relatime shared:1 master:3 - btrfs /dev/sda2 rw"
+        << "/home|/|btrfs|8:2";
     QTest::newRow("escaped blank, tab and backslash")
         << "70 28 8:17 /a\\040b /media/My\\040Disk\\011x\\134y rw - vfat /dev/sdb1 rw"
         << "/media/My Disk\tx\\y|/a b|vfat|8:17";
     QTest::newRow("bind of a part") << "46 28 254:0 /srv/data /mnt/data rw - ext4 /dev/vda rw"
                                     << "/mnt/data|/srv/data|ext4|254:0";
-    QTest::newRow("no dash") << "28 1 254:0 / / rw,relatime ext4 /dev/vda rw" << "";
-    QTest::newRow("too few fields") << "28 1 254:0 / - ext4" << "";
-    QTest::newRow("id not a number") << "x 1 254:0 / / rw - ext4 /dev/vda rw" << "";
-    QTest::newRow("relative mount point") << "28 1 254:0 / home rw - ext4 /dev/vda rw" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("no dash") << "28 1 254:0 / / rw,relatime ext4 /dev/vda rw"
+                             << "";
+    QTest::newRow("too few fields") << "28 1 254:0 / - ext4"
+                                    << "";
+    QTest::newRow("id not a number") << "x 1 254:0 / / rw - ext4 /dev/vda rw"
+                                     << "";
+    QTest::newRow("relative mount point") << "28 1 254:0 / home rw - ext4 /dev/vda rw"
+                                          << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestDrives::parsesMountTableLines() {
@@ -112,13 +119,12 @@ void TestDrives::offersEachFileSystemOnce_data() {
            "44 23 0:41 / /sys/firmware/efi/efivars rw - efivarfs efivarfs rw\n"
            "45 22 0:42 / /proc/sys/fs/binfmt_misc rw - autofs systemd-1 rw\n"
         << "/";
-    QTest::newRow("path order, folder by folder")
-        << "1 0 8:1 / / rw - ext4 a rw\n"
-           "2 1 8:2 / /home-b rw - ext4 b rw\n"
-           "3 1 8:3 / /home rw - ext4 c rw\n"
-           "4 3 8:4 / /home/a rw - xfs d rw\n"
-           "5 1 8:5 / /boot rw - vfat e rw\n"
-        << "/|/boot|/home|/home/a|/home-b";
+    QTest::newRow("path order, folder by folder") << "1 0 8:1 / / rw - ext4 a rw\n"
+                                                     "2 1 8:2 / /home-b rw - ext4 b rw\n"
+                                                     "3 1 8:3 / /home rw - ext4 c rw\n"
+                                                     "4 3 8:4 / /home/a rw - xfs d rw\n"
+                                                     "5 1 8:5 / /boot rw - vfat e rw\n"
+                                                  << "/|/boot|/home|/home/a|/home-b";
     QTest::newRow("nested file system is a drive of its own")
         << "1 0 8:1 / / rw - ext4 a rw\n"
            "2 1 8:2 / /home rw - ext4 b rw\n"
@@ -133,45 +139,40 @@ void TestDrives::offersEachFileSystemOnce_data() {
            "2 1 8:2 / /srv rw - ext4 b rw\n"
            "3 1 8:1 /srv/data /mnt/data rw - ext4 a rw\n"
         << "/|/mnt/data|/srv";
-    QTest::newRow("bind of a folder onto itself is kept")
-        << "1 0 8:1 / / rw - ext4 a rw\n"
-           "2 1 8:1 /work/t /work/t rw - ext4 a rw\n"
-        << "/|/work/t";
-    QTest::newRow("bind of a part of a nested file system")
-        << "1 0 8:1 / / rw - ext4 a rw\n"
-           "2 1 8:2 / /home rw - ext4 b rw\n"
-           "3 1 8:2 /ann/music /music rw - ext4 b rw\n"
-        << "/|/home";
+    QTest::newRow("bind of a folder onto itself is kept") << "1 0 8:1 / / rw - ext4 a rw\n"
+                                                             "2 1 8:1 /work/t /work/t rw - ext4 a rw\n"
+                                                          << "/|/work/t";
+    QTest::newRow("bind of a part of a nested file system") << "1 0 8:1 / / rw - ext4 a rw\n"
+                                                               "2 1 8:2 / /home rw - ext4 b rw\n"
+                                                               "3 1 8:2 /ann/music /music rw - ext4 b rw\n"
+                                                            << "/|/home";
     QTest::newRow("one file system mounted twice: the first in path order")
         << "1 0 8:1 / / rw - ext4 a rw\n"
            "2 1 8:2 / /mnt/b rw - ext4 b rw\n"
            "3 1 8:2 / /mnt/a rw - ext4 b rw\n"
         << "/|/mnt/a";
-    QTest::newRow("btrfs subvolumes are separate parts")
-        << "1 0 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
-           "2 1 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
-        << "/|/home";
-    QTest::newRow("over-mounted point: the top mount counts")
-        << "1 0 8:1 / / rw - ext4 a rw\n"
-           "2 1 8:3 / /data rw - ext4 c rw\n"
-           "3 2 0:60 / /data rw - tmpfs tmpfs rw\n"
-           "4 1 0:61 / /cache rw - tmpfs tmpfs rw\n"
-           "5 4 8:4 / /cache rw - ext4 d rw\n"
-        << "/|/cache";
-    QTest::newRow("mount inside a hidden mount is left out")
-        << "1 0 8:1 / / rw - ext4 a rw\n"
-           "2 1 8:4 / /x rw - ext4 b rw\n"
-           "3 2 8:5 / /x/y rw - ext4 c rw\n"
-           "4 2 8:6 / /x rw - ext4 d rw\n"
-        << "/|/x";
+    QTest::newRow("btrfs subvolumes are separate parts") << "1 0 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
+                                                            "2 1 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
+                                                         << "/|/home";
+    QTest::newRow("over-mounted point: the top mount counts") << "1 0 8:1 / / rw - ext4 a rw\n"
+                                                                 "2 1 8:3 / /data rw - ext4 c rw\n"
+                                                                 "3 2 0:60 / /data rw - tmpfs tmpfs rw\n"
+                                                                 "4 1 0:61 / /cache rw - tmpfs tmpfs rw\n"
+                                                                 "5 4 8:4 / /cache rw - ext4 d rw\n"
+                                                              << "/|/cache";
+    QTest::newRow("mount inside a hidden mount is left out") << "1 0 8:1 / / rw - ext4 a rw\n"
+                                                                "2 1 8:4 / /x rw - ext4 b rw\n"
+                                                                "3 2 8:5 / /x/y rw - ext4 c rw\n"
+                                                                "4 2 8:6 / /x rw - ext4 d rw\n"
+                                                             << "/|/x";
     QTest::newRow("blank in a mount point") << "1 0 8:1 / / rw - ext4 a rw\n"
                                                "2 1 8:17 / /media/My\\040Disk rw - vfat b rw\n"
                                             << "/|/media/My Disk";
-    QTest::newRow("parents forming a loop")
-        << "1 2 8:1 / /a rw - ext4 a rw\n"
-           "2 1 8:2 / /b rw - ext4 b rw\n"
-        << "/a|/b";
-    QTest::newRow("empty table") << "" << "";
+    QTest::newRow("parents forming a loop") << "1 2 8:1 / /a rw - ext4 a rw\n"
+                                               "2 1 8:2 / /b rw - ext4 b rw\n"
+                                            << "/a|/b";
+    QTest::newRow("empty table") << ""
+                                 << "";
 }
 
 void TestDrives::offersEachFileSystemOnce() {
@@ -209,7 +210,8 @@ void TestDrives::probeOpensMountRoots() {
 
 void TestDrives::machineAgreesWithFindmnt() {
     QProcess findmnt;
-    findmnt.start(QStringLiteral("findmnt"), {QStringLiteral("-rn"), QStringLiteral("-o"), QStringLiteral("TARGET,FSTYPE")});
+    findmnt.start(QStringLiteral("findmnt"),
+                  {QStringLiteral("-rn"), QStringLiteral("-o"), QStringLiteral("TARGET,FSTYPE")});
     if (!findmnt.waitForStarted() || !findmnt.waitForFinished() || findmnt.exitCode() != 0)
         QSKIP("findmnt is not available here");
     std::set<std::string> realTargets, otherTargets;
@@ -241,9 +243,11 @@ void TestDrives::boundOrNestedMountWalkedOnce_data() {
     QTest::addColumn<QString>("records");  // FilePath (relative)|FileName|FileType, sorted
 
     // data is shown again at view: walked once, under data, and view gives only its own record.
-    QTest::newRow("bind of a part of the tree") << false << "." << ".|data|1  .|view|1  data|inside.txt|0";
+    QTest::newRow("bind of a part of the tree") << false << "."
+                                                << ".|data|1  .|view|1  data|inside.txt|0";
     // Another folder mounted at inner: a drive of its own; what lies under inner in the tree is hidden.
-    QTest::newRow("folder from elsewhere mounted inside") << true << ".|inner" << ".|inner|1  inner|outer.txt|0";
+    QTest::newRow("folder from elsewhere mounted inside") << true << ".|inner"
+                                                          << ".|inner|1  inner|outer.txt|0";
 }
 
 void TestDrives::boundOrNestedMountWalkedOnce() {
@@ -300,7 +304,8 @@ void TestDrives::boundOrNestedMountWalkedOnce() {
     QStringList got;
     for (const auto& [path, name, type] : index.records())
         got << QString::fromStdString(relative(path) + "|" + name + "|" + type);
-    got.sort();  // the order within a folder is the file system's    QCOMPARE(got.join(QStringLiteral("  ")), records);
+    got.sort();  // the order within a folder is the file system's    QCOMPARE(got.join(QStringLiteral("  ")),
+                 // records);
 }
 
 QTEST_GUILESS_MAIN(TestDrives)

@@ -14,7 +14,7 @@ Q_DECLARE_METATYPE(trovander::IndexAge)
 class TestStartStaleness : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void ageCountsCalendarDays_data();
     void ageCountsCalendarDays();
     void newestStampDecides_data();
@@ -39,9 +39,11 @@ void TestStartStaleness::ageCountsCalendarDays_data() {
     QTest::newRow("tomorrow") << QByteArray("2024-03-21T00:00:00") << noon << -1;
     QTest::newRow("with milliseconds") << QByteArray("2024-03-18T10:00:00.250") << noon << 2;
     QTest::newRow("blanks around") << QByteArray("  2024-03-18T10:00:00 \n") << noon << 2;
-    QTest::newRow("as the rebuild writes it") << stampText(localAt(2024, 3, 10, 9, 30, 5)).toUtf8() << noon << 10;
+    QTest::newRow("as the rebuild writes it")
+        << stampText(localAt(2024, 3, 10, 9, 30, 5)).toUtf8() << noon << 10;
     QTest::newRow("regional short form of this machine")
-        << QLocale::system().toString(localAt(2024, 3, 15, 9, 30), QLocale::ShortFormat).toUtf8() << noon << 5;
+        << QLocale::system().toString(localAt(2024, 3, 15, 9, 30), QLocale::ShortFormat).toUtf8() << noon
+        << 5;
     QTest::newRow("empty") << QByteArray("") << noon << -1000;
     QTest::newRow("not a date") << QByteArray("last tuesday") << noon << -1000;
     QTest::newRow("impossible day") << QByteArray("2024-02-30T10:00:00") << noon << -1000;
@@ -69,13 +71,14 @@ void TestStartStaleness::newestStampDecides_data() {
     QTest::newRow("one stamp 6 days old") << QStringList{"2024-03-14T10:00:00"} << IndexAge::Current;
     QTest::newRow("one stamp 7 days old") << QStringList{"2024-03-13T23:59:59"} << IndexAge::WeekOld;
     QTest::newRow("old stamps, a recent one last")
-        << QStringList{"2023-01-01T10:00:00", "2024-02-01T10:00:00", "2024-03-19T10:00:00"} << IndexAge::Current;
+        << QStringList{"2023-01-01T10:00:00", "2024-02-01T10:00:00", "2024-03-19T10:00:00"}
+        << IndexAge::Current;
     QTest::newRow("recent stamp, then an old one")
         << QStringList{"2024-03-19T10:00:00", "2024-01-01T10:00:00"} << IndexAge::WeekOld;
     QTest::newRow("an unreadable older stamp is passed over")
         << QStringList{"13.03.24 ??", "2024-03-18T10:00:00"} << IndexAge::Current;
-    QTest::newRow("an unreadable newest stamp") << QStringList{"2024-03-18T10:00:00", "garbage"}
-                                                << IndexAge::Unreadable;
+    QTest::newRow("an unreadable newest stamp")
+        << QStringList{"2024-03-18T10:00:00", "garbage"} << IndexAge::Unreadable;
     QTest::newRow("a stamp after today") << QStringList{"2024-04-02T10:00:00"} << IndexAge::Current;
 }
 

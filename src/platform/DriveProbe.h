@@ -10,7 +10,7 @@
 namespace trovander {
 
 class DriveProbe {
-public:
+  public:
     virtual ~DriveProbe() = default;
     // The drives worth probing, in walk order: "a" to "z" on Windows; elsewhere the mount point of each
     // real file system, in path order, with every part of a file system offered once.

@@ -20,7 +20,8 @@ std::string decodePath(std::string_view field) {
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
             octal(field[i + 3])) {
-            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                            (field[i + 3] - '0')));
             i += 3;
             continue;
         }
@@ -54,7 +55,8 @@ bool parseInt(std::string_view text, int& value) {
 // True when path is folder itself or lies inside it.
 bool isWithin(std::string_view path, std::string_view folder) {
     if (folder == "/") return !path.empty() && path.front() == '/';
-    return path.substr(0, folder.size()) == folder && (path.size() == folder.size() || path[folder.size()] == '/');
+    return path.substr(0, folder.size()) == folder &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 std::string joinPath(const std::string& folder, std::string_view rest) {
@@ -64,8 +66,9 @@ std::string joinPath(const std::string& folder, std::string_view rest) {
 }
 
 class MountTableDriveProbe final : public DriveProbe {
-public:
-    explicit MountTableDriveProbe(std::function<std::string()> readTable) : readTable_(std::move(readTable)) {}
+  public:
+    explicit MountTableDriveProbe(std::function<std::string()> readTable)
+        : readTable_(std::move(readTable)) {}
 
     std::vector<std::string> candidates() override {
         const std::vector<std::string> drives = drivesOfMountTable(parseMountTable(readTable_()));
@@ -81,7 +84,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::function<std::string()> readTable_;
 };
 
@@ -111,9 +114,9 @@ std::vector<MountEntry> parseMountTable(std::string_view text) {
 
 bool isRealFileSystem(std::string_view fsType) {
     static constexpr std::array<std::string_view, 22> kLeftOut = {
-        "proc",   "sysfs",      "devtmpfs", "devpts",     "cgroup",   "cgroup2",  "securityfs", "debugfs",
-        "tracefs", "pstore",    "bpf",      "mqueue",     "hugetlbfs", "configfs", "fusectl",   "binfmt_misc",
-        "autofs", "efivarfs",   "nsfs",     "rpc_pipefs", "tmpfs",    "ramfs"};
+        "proc",    "sysfs",    "devtmpfs", "devpts",     "cgroup",    "cgroup2",  "securityfs", "debugfs",
+        "tracefs", "pstore",   "bpf",      "mqueue",     "hugetlbfs", "configfs", "fusectl",    "binfmt_misc",
+        "autofs",  "efivarfs", "nsfs",     "rpc_pipefs", "tmpfs",     "ramfs"};
     return std::find(kLeftOut.begin(), kLeftOut.end(), fsType) == kLeftOut.end();
 }
 
@@ -164,12 +167,14 @@ std::vector<std::string> drivesOfMountTable(const std::vector<MountEntry>& table
     std::vector<const MountEntry*> real;
     for (const MountEntry* m : visible)
         if (isRealFileSystem(m->fsType)) real.push_back(m);
-    std::stable_sort(real.begin(), real.end(),
-                     [](const MountEntry* a, const MountEntry* b) { return pathLess(a->mountPoint, b->mountPoint); });
+    std::stable_sort(real.begin(), real.end(), [](const MountEntry* a, const MountEntry* b) {
+        return pathLess(a->mountPoint, b->mountPoint);
+    });
     // Two entries for the same point that both look visible (a damaged table): the first one stands.
-    real.erase(std::unique(real.begin(), real.end(),
-                           [](const MountEntry* a, const MountEntry* b) { return a->mountPoint == b->mountPoint; }),
-               real.end());
+    real.erase(
+        std::unique(real.begin(), real.end(),
+                    [](const MountEntry* a, const MountEntry* b) { return a->mountPoint == b->mountPoint; }),
+        real.end());
 
     // Does mount c show the content of mount e? Same file system, c's root holds e's root, and the folder
     // of c that would show it is not covered by yet another mount.

@@ -9,7 +9,7 @@ namespace trovander {
 namespace {
 
 class LetterDriveProbe final : public DriveProbe {
-public:
+  public:
     std::vector<std::string> candidates() override {
         std::vector<std::string> letters;
         for (char c = 'a'; c <= 'z'; ++c) letters.emplace_back(1, c);

@@ -69,10 +69,14 @@ class frmStart : public FormWindow {
     bool scanAndRebuild();
     void showStaleMessage();
     DriveProbe& driveProbe();
+    // Label1's caption, in the design font or smaller so that it fits.
+    void showStatus(const QString& text, const QString& toolTip = QString());
 
     std::unique_ptr<IndexBuilder> builder_;
     std::unique_ptr<DriveProbe> systemProbe_;  // used when the services hand in no probe
     bool rebuilding_ = false;
+    qreal labelSize_ = 0;  // Label1's design size, read on first use
+    bool labelInPixels_ = false;
     // ---- end of rebuild state ----
 };
 

@@ -1,5 +1,7 @@
 // The start window's behaviour: the staleness check on loading, the rebuild, Continue and Exit.
 #include <QApplication>
+#include <QFileInfo>
+#include <QFontMetrics>
 
 #include "Windows.h"
 #include "app/EndProgram.h"
@@ -15,10 +17,39 @@ const QString kStaleText =
 const QString kStaleTitle = QStringLiteral("Scan your PC once");
 const QString kDone = QStringLiteral("Done.");
 
-QString failureText(const StoreError& e) {
-    return QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what());
+// The store's text names the index by its full path; the label names it by its file name, so the advice
+// that follows fits, and the full text is the label's tool tip.
+QString shortText(const StoreError& e) {
+    QString text = QString::fromStdString(e.what());
+    if (!e.path().empty())
+        text.replace(QString::fromStdString(e.path()),
+                     QFileInfo(QString::fromStdString(e.path())).fileName());
+    return text;
 }
 }  // namespace
+
+void frmStart::showStatus(const QString& text, const QString& toolTip) {
+    // A long text (a deep mount point, a store's advice) is set smaller rather than cut off. The design font
+    // may be sized in points or in pixels.
+    if (labelSize_ <= 0) {
+        labelInPixels_ = Label1->font().pointSizeF() <= 0;
+        labelSize_ = labelInPixels_ ? Label1->font().pixelSize() : Label1->font().pointSizeF();
+    }
+    const qreal smallest = labelInPixels_ ? /*pixels=*/11 : /*points=*/8;
+    QFont font = Label1->font();
+    for (qreal size = labelSize_;; size -= 1) {
+        if (labelInPixels_)
+            font.setPixelSize(static_cast<int>(size));
+        else
+            font.setPointSizeF(size);
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(0, 0, Label1->width(), 1 << 20), Qt::TextWordWrap, text);
+        if (needed.height() <= Label1->height() || size <= smallest) break;
+    }
+    Label1->setFont(font);
+    Label1->setText(text);
+    Label1->setToolTip(toolTip);
+}
 
 void frmStart::Form_Load() {
     IndexAge age = IndexAge::Unreadable;
@@ -28,7 +59,8 @@ void frmStart::Form_Load() {
     } catch (const StoreError& e) {
         // The check gives up here, Continue stays hidden; Scan can still rebuild. The cause is shown rather
         // than a caption that would call the index merely out of date.
-        Label1->setText(QStringLiteral("The index could not be read: ") + QString::fromStdString(e.what()));
+        showStatus(QStringLiteral("The index could not be read: ") + shortText(e),
+                   QString::fromStdString(e.what()));
         return;
     }
     // A newest stamp that is no date ends the check silently: Continue appears only after a Scan.
@@ -68,7 +100,7 @@ IndexBuilder& frmStart::rebuild() {
         hooks.yield = [this] {
             if (services_.yield) services_.yield();
         };
-        hooks.setStatus = [this](const QString& text) { Label1->setText(text); };
+        hooks.setStatus = [this](const QString& text) { showStatus(text); };
         hooks.now = [this] {
             return stampText(services_.now ? services_.now() : QDateTime::currentDateTime());
         };
@@ -114,11 +146,13 @@ bool frmStart::scanAndRebuild() {
         builder.ScanDrives();
     } catch (const StoreError& e) {
         // Never "Done." for an index that was not written whole.
-        if (!programEnding()) Label1->setText(failureText(e));
+        if (!programEnding())
+            showStatus(QStringLiteral("The index could not be rebuilt: ") + shortText(e),
+                       QString::fromStdString(e.what()));
         return false;
     }
     if (programEnding()) return false;
-    Label1->setText(kDone);
+    showStatus(kDone);
     cmdStart->setVisible(true);
     return true;
 }

@@ -39,8 +39,8 @@ std::string mountTableWithin(const std::string& folder) {
     for (const MountEntry& e : parseMountTable(readSystemMountTable())) {
         if (e.mountPoint != folder && e.mountPoint.rfind(folder + "/", 0) != 0) continue;
         // Written back in the table's own shape; these test paths hold no blanks to escape.
-        kept += std::to_string(e.id) + " " + std::to_string(e.parentId) + " " + e.device + " " + e.root + " " +
-                e.mountPoint + " rw - " + e.fsType + " src rw\n";
+        kept += std::to_string(e.id) + " " + std::to_string(e.parentId) + " " + e.device + " " + e.root +
+                " " + e.mountPoint + " rw - " + e.fsType + " src rw\n";
     }
     return kept;
 }

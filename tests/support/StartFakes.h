@@ -14,7 +14,7 @@ namespace trovander::testing {
 
 // Offers the given drives in the given order; those in refused fail the probe. Counts the probes.
 class ListDriveProbe final : public DriveProbe {
-public:
+  public:
     explicit ListDriveProbe(std::vector<std::string> drives, std::set<std::string> refused = {})
         : drives_(std::move(drives)), refused_(std::move(refused)) {}
     std::vector<std::string> candidates() override { return drives_; }
@@ -25,7 +25,7 @@ public:
     void setDrives(std::vector<std::string> drives) { drives_ = std::move(drives); }
     int probes = 0;
 
-private:
+  private:
     std::vector<std::string> drives_;
     std::set<std::string> refused_;
 };
@@ -36,12 +36,12 @@ QDateTime localAt(int year, int month, int day, int hour = 12, int minute = 0, i
 // A temporary folder on a disk-backed file system when one is at hand (the build folder), so that bind
 // mounts of it count as real file systems; the system's temporary folder otherwise.
 class DiskTempDir {
-public:
+  public:
     DiskTempDir();
     const std::string& path() const { return path_; }
     std::string sub(const std::string& relative) const { return path_ + "/" + relative; }
 
-private:
+  private:
     QTemporaryDir dir_;
     std::string path_;
 };
@@ -49,7 +49,7 @@ private:
 // mount --bind source target for the owner's lifetime (detached on destruction). ok() is false, with the
 // reason in error(), when the system refuses the mount (no privilege, no mount namespace).
 class BindMount {
-public:
+  public:
     BindMount(const std::string& source, const std::string& target);
     ~BindMount();
     BindMount(const BindMount&) = delete;
@@ -57,7 +57,7 @@ public:
     bool ok() const { return mounted_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     std::string target_;
     bool mounted_ = false;
     std::string error_;

@@ -1,0 +1,413 @@
+// The start window on the real widgets: the check on loading, the stale-index message, the rebuild with its
+// progress, one rebuild at a time, Continue, Exit and the close box, and failures of the store.
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+#include <set>
+
+#include "Windows.h"
+#include "app/EndProgram.h"
+#include "frmMain.h"
+#include "frmStart.h"
+#include "support/Fixtures.h"
+#include "support/StartFakes.h"
+
+using namespace trovander;
+using namespace trovander::testing;
+
+namespace {
+
+const QString kDesignCaption =
+    QStringLiteral("Your database may be out-dated you should scan your pc once a day");
+const QString kStaleText =
+    QStringLiteral("You scanned database is one or more week(s) older. So you must scan your computer");
+
+class NoUrls final : public UrlOpener {
+  public:
+    void openUrl(const QString&) override {}
+};
+
+// A temporary Main.mdb, two temporary trees as the drives, a fixed clock, a counted yield, and the windows.
+struct Rig {
+    TempIndex index;
+    TempTree driveA, driveB;
+    ListDriveProbe probe{{}};
+    NoUrls urls;
+    Services services;
+    int yields = 0;
+    std::function<void(int)> onYield;  // given the yield's number, from 1
+    std::unique_ptr<Windows> windows;
+
+    // What the message box showed, each time it came up.
+    struct Shown {
+        QString text, title;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        bool startVisible;
+    };
+    std::vector<Shown> messages;
+    // Label1 as each yield found it, and whether Continue was visible then.
+    std::vector<QString> labels;
+    bool continueSeenDuringRebuild = false;
+    bool startHiddenDuringRebuild = false;
+
+    Rig() {
+        driveA.file("a1.txt", "x");
+        driveA.file("sub/a2.txt", "x");
+        driveB.file("b1.txt", "x");
+        probe.setDrives({driveA.root(), driveB.root()});
+        services.store = &index.store();
+        services.drives = &probe;
+        services.urls = &urls;
+        services.now = [] { return localAt(2024, 3, 20, 12, 0, 0); };
+        services.yield = [this] {
+            ++yields;
+            if (start().rebuilding()) {
+                labels.push_back(start().Label1->text());
+                if (start().cmdStart->isVisible()) continueSeenDuringRebuild = true;
+                if (!start().isVisible()) startHiddenDuringRebuild = true;
+            }
+            if (onYield) onYield(yields);
+            QCoreApplication::processEvents();
+        };
+        windows = std::make_unique<Windows>(services);
+        start().runMessageBox = [this](QMessageBox& box) {
+            messages.push_back(
+                {box.text(), box.windowTitle(), box.icon(), box.standardButtons(), start().isVisible()});
+        };
+    }
+    frmStart& start() { return windows->start(); }
+
+    // Every FileName in the index, sorted.
+    QStringList names() {
+        QStringList out;
+        for (const auto& [path, name, type] : index.records()) out << QString::fromStdString(name);
+        out.sort();
+        return out;
+    }
+};
+
+}  // namespace
+
+class TestStart : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void init();
+    void cleanup();
+    void checkOnLoad_data();
+    void checkOnLoad();
+    void realMessageBoxIsModalAndAnswered();
+    void unreadableStampWaitsForScan();
+    void secondScanStartsNothing_data();
+    void secondScanStartsNothing();
+    void drivesThatCannotBeOpenedAreLeftOut_data();
+    void drivesThatCannotBeOpenedAreLeftOut();
+    void continueSelectsWholePresetText();
+    void endingDuringRebuild_data();
+    void endingDuringRebuild();
+    void storeFailures_data();
+    void storeFailures();
+
+  private:
+    std::unique_ptr<Rig> rig;
+    std::vector<int> endStatuses;
+};
+
+void TestStart::init() {
+    resetProgramEnding();
+    endStatuses.clear();
+    setEndHandler([this](int status) { endStatuses.push_back(status); });
+    rig = std::make_unique<Rig>();
+}
+
+void TestStart::cleanup() {
+    rig.reset();
+    setEndHandler(nullptr);
+    resetProgramEnding();
+}
+
+void TestStart::checkOnLoad_data() {
+    QTest::addColumn<QStringList>("stamps");  // in the order written
+    QTest::addColumn<bool>("rebuilds");       // the message, then a rebuild
+    QTest::addColumn<bool>("continues");      // Continue visible afterwards
+
+    QTest::newRow("never built") << QStringList{} << true << true;
+    QTest::newRow("today") << QStringList{"2024-03-20T08:00:00"} << false << true;
+    QTest::newRow("6 days, late in the day") << QStringList{"2024-03-14T23:59:59"} << false << true;
+    QTest::newRow("7 days, just before midnight") << QStringList{"2024-03-13T23:59:59"} << true << true;
+    QTest::newRow("7 days, just after midnight") << QStringList{"2024-03-13T00:00:01"} << true << true;
+    QTest::newRow("a year old") << QStringList{"2023-03-20T12:00:00"} << true << true;
+    QTest::newRow("old stamps, the newest today")
+        << QStringList{"2023-01-01T10:00:00", "2024-01-01T10:00:00", "2024-03-20T07:00:00"} << false << true;
+    QTest::newRow("a stamp after today") << QStringList{"2024-03-25T10:00:00"} << false << true;
+    QTest::newRow("newest stamp not a date")
+        << QStringList{"2024-03-20T07:00:00", "Mittwoch"} << false << false;
+}
+
+void TestStart::checkOnLoad() {
+    QFETCH(QStringList, stamps);
+    QFETCH(bool, rebuilds);
+    QFETCH(bool, continues);
+    for (const QString& s : stamps) rig->index.store().insertStamp(s.toStdString());
+    frmStart& start = rig->start();
+    QCOMPARE(start.Label1->text(), kDesignCaption);
+
+    start.show();
+
+    QVERIFY(start.isVisible());
+    QCOMPARE(start.cmdStart->isVisible(), continues);
+    QVERIFY(start.cmdScan->isVisible());
+    QVERIFY(start.cmdExit->isVisible());
+    QVERIFY(!start.rebuilding());
+    const std::vector<std::string> stampsAfter = rig->index.stamps();
+    if (!rebuilds) {
+        QCOMPARE(rig->messages.size(), size_t{0});
+        QCOMPARE(start.Label1->text(), kDesignCaption);
+        QCOMPARE(rig->probe.probes, 0);
+        QCOMPARE(stampsAfter.size(), size_t(stamps.size()));
+        QVERIFY(rig->index.records().empty());
+        return;
+    }
+    QCOMPARE(rig->messages.size(), size_t{1});
+    const Rig::Shown& m = rig->messages.front();
+    QCOMPARE(m.text, kStaleText);
+    QCOMPARE(m.title, QStringLiteral("Scan your PC once"));
+    QCOMPARE(m.icon, QMessageBox::Warning);
+    QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY2(!m.startVisible, "the message comes before the window");
+
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+    QCOMPARE(rig->names(), (QStringList{"a1.txt", "a2.txt", "b1.txt", "sub"}));
+    // The new stamp is the clock's, newest first.
+    QCOMPARE(stampsAfter.size(), size_t(stamps.size() + 1));
+    QCOMPARE(QString::fromStdString(stampsAfter.front()), QStringLiteral("2024-03-20T12:00:00"));
+    // The progress was on show: the window was up, Continue hidden, each drive named in turn.
+    QVERIFY(!rig->startHiddenDuringRebuild);
+    QVERIFY(!rig->continueSeenDuringRebuild);
+    const QString scanningA =
+        "Scanning " + QString::fromStdString(rig->driveA.root()) + " drive. please wait...";
+    const QString scanningB =
+        "Scanning " + QString::fromStdString(rig->driveB.root()) + " drive. please wait...";
+    const auto seen = [&](const QString& t) {
+        return std::find(rig->labels.begin(), rig->labels.end(), t) != rig->labels.end();
+    };
+    QVERIFY(seen(scanningA));
+    QVERIFY(seen(scanningB));
+    QVERIFY(std::find(rig->labels.begin(), rig->labels.end(), scanningA) <
+            std::find(rig->labels.begin(), rig->labels.end(), scanningB));
+    // One yield per drive probed before the walk starts.
+    QCOMPARE(rig->probe.probes, 2);
+}
+
+void TestStart::realMessageBoxIsModalAndAnswered() {
+    frmStart& start = rig->start();
+    start.runMessageBox = [](QMessageBox& box) { box.exec(); };
+    QString seenText;
+    bool seenModal = false;
+    // Answered with Enter once the box is up, as a user would.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        seenText = box->text();
+        seenModal = box->isModal();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    start.show();
+    QCOMPARE(seenText, kStaleText);
+    QVERIFY(seenModal);
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+    QVERIFY(start.cmdStart->isVisible());
+}
+
+void TestStart::unreadableStampWaitsForScan() {
+    rig->index.store().insertStamp("13/03/2024 kl. 10");
+    frmStart& start = rig->start();
+    start.show();
+    QVERIFY(!start.cmdStart->isVisible());
+    QCOMPARE(rig->probe.probes, 0);
+
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+
+    QCOMPARE(rig->messages.size(), size_t{0});
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+    QVERIFY(start.cmdStart->isVisible());
+    QCOMPARE(rig->index.stamps().size(), size_t{2});
+}
+
+void TestStart::secondScanStartsNothing_data() {
+    QTest::addColumn<int>("clickAtYield");
+    QTest::addColumn<bool>("byCheck");  // the rebuild the check starts, or one started by Scan
+
+    QTest::newRow("while the drives are probed") << 1 << false;
+    QTest::newRow("while a drive is walked") << 4 << false;
+    QTest::newRow("during the rebuild the check started") << 3 << true;
+}
+
+void TestStart::secondScanStartsNothing() {
+    QFETCH(int, clickAtYield);
+    QFETCH(bool, byCheck);
+    if (!byCheck) rig->index.store().insertStamp("2024-03-20T08:00:00");
+    frmStart& start = rig->start();
+    int clicks = 0;
+    rig->onYield = [&](int n) {
+        if (n != clickAtYield) return;
+        ++clicks;
+        QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    };
+    start.show();
+    if (!byCheck) QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+
+    QCOMPARE(clicks, 1);
+    QCOMPARE(rig->probe.probes, 2);
+    QCOMPARE(rig->names(), (QStringList{"a1.txt", "a2.txt", "b1.txt", "sub"}));
+    QCOMPARE(rig->index.stamps().size(), size_t{1} + (byCheck ? 0 : 1));
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+    QVERIFY(start.cmdStart->isVisible());
+
+    // Once the rebuild is over, Scan works again.
+    rig->onYield = nullptr;
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QCOMPARE(rig->probe.probes, 4);
+}
+
+void TestStart::drivesThatCannotBeOpenedAreLeftOut_data() {
+    QTest::addColumn<bool>("refusedByProbe");  // else: the probe passes it, but it is gone before its walk
+    QTest::newRow("refused by the probe") << true;
+    QTest::newRow("gone before its walk") << false;
+}
+
+void TestStart::drivesThatCannotBeOpenedAreLeftOut() {
+    QFETCH(bool, refusedByProbe);
+    const std::string gone = rig->driveA.path("gone");
+    ListDriveProbe probe({rig->driveB.root(), gone, rig->driveA.root()},
+                         refusedByProbe ? std::set<std::string>{gone} : std::set<std::string>{});
+    rig->services.drives = &probe;
+    rig->start().show();
+
+    const std::vector<std::string>& drives = rig->start().rebuild().Drives;
+    QCOMPARE(drives.front(), std::string());
+    if (refusedByProbe)
+        QCOMPARE(drives, (std::vector<std::string>{"", rig->driveB.root(), rig->driveA.root()}));
+    else
+        QCOMPARE(drives.size(), size_t{4});
+    QCOMPARE(probe.probes, 3);
+    QCOMPARE(rig->names(), (QStringList{"a1.txt", "a2.txt", "b1.txt", "sub"}));
+    QCOMPARE(rig->start().Label1->text(), QStringLiteral("Done."));
+    QVERIFY(rig->start().cmdStart->isVisible());
+}
+
+void TestStart::continueSelectsWholePresetText() {
+    rig->index.store().insertStamp("2024-03-19T08:00:00");
+    frmStart& start = rig->start();
+    start.show();
+    QVERIFY(start.cmdStart->isVisible());
+    QVERIFY(!rig->windows->isLoadedMain());
+
+    QTest::mouseClick(start.cmdStart, Qt::LeftButton);
+
+    QVERIFY(!start.isVisible());
+    frmMain& search = rig->windows->main();
+    QVERIFY(search.isVisible());
+    QCOMPARE(search.txtSearch->text(), QStringLiteral(".exe"));
+    QCOMPARE(search.txtSearch->selectedText(), QStringLiteral(".exe"));
+    QCOMPARE(search.txtSearch->selectionStart(), 0);
+    // The first keystroke replaces the preset text.
+    QTest::keyClicks(search.txtSearch, "q");
+    QCOMPARE(search.txtSearch->text(), QStringLiteral("q"));
+    QVERIFY(endStatuses.empty());
+}
+
+void TestStart::endingDuringRebuild_data() {
+    QTest::addColumn<QString>("how");  // "exit" or "close"
+    QTest::addColumn<int>("atYield");  // 0: when idle
+    QTest::newRow("Exit when idle") << "exit" << 0;
+    QTest::newRow("Exit while probing") << "exit" << 1;
+    QTest::newRow("Exit after the first folder") << "exit" << 3;
+    QTest::newRow("close box after the first folder") << "close" << 3;
+    QTest::newRow("close box while probing") << "close" << 2;
+}
+
+void TestStart::endingDuringRebuild() {
+    QFETCH(QString, how);
+    QFETCH(int, atYield);
+    frmStart& start = rig->start();
+    const auto end = [&] {
+        if (how == "exit")
+            QTest::mouseClick(start.cmdExit, Qt::LeftButton);
+        else
+            start.close();
+    };
+    if (atYield == 0) rig->index.store().insertStamp("2024-03-20T08:00:00");
+    rig->onYield = [&](int n) {
+        if (n == atYield) end();
+    };
+    start.show();
+    if (atYield == 0) {
+        end();
+        QCOMPARE(endStatuses, std::vector<int>{0});
+        return;
+    }
+
+    QCOMPARE(endStatuses, std::vector<int>{0});
+    QVERIFY(!start.rebuilding());
+    // Nothing more ran against the window: no "Done.", no Continue, no stamp.
+    QVERIFY(start.Label1->text() != QStringLiteral("Done."));
+    QVERIFY(!start.cmdStart->isVisible());
+    // What the walk wrote before the end is committed: another connection sees it.
+    auto other = IndexStore::open(rig->index.path());
+    QCOMPARE(other->selectStamps().RecordCount(), 0);
+    const int written = other->searchFiles("").RecordCount();
+    if (atYield <= 2)
+        QCOMPARE(written, 0);  // still probing: the walk had not begun
+    else
+        QVERIFY(written >= 1);
+}
+
+void TestStart::storeFailures_data() {
+    QTest::addColumn<QString>("drop");      // the table taken away before the window loads
+    QTest::addColumn<bool>("stamped");      // a fresh stamp exists, so only Scan rebuilds
+    QTest::addColumn<QString>("loadText");  // Label1 after loading starts with this
+    QTest::addColumn<QString>("scanText");  // Label1 after a Scan starts with this
+
+    QTest::newRow("files table gone, the check rebuilds")
+        << "tblFiles" << false << "The index could not be rebuilt: "
+        << "The index could not be rebuilt: ";
+    QTest::newRow("files table gone, Scan rebuilds")
+        << "tblFiles" << true << QString(kDesignCaption) << "The index could not be rebuilt: ";
+    QTest::newRow("stamp table gone") << "tblDated" << false << "The index could not be read: "
+                                      << "The index could not be rebuilt: ";
+}
+
+void TestStart::storeFailures() {
+    QFETCH(QString, drop);
+    QFETCH(bool, stamped);
+    QFETCH(QString, loadText);
+    QFETCH(QString, scanText);
+    if (stamped) rig->index.store().insertStamp("2024-03-20T08:00:00");
+    rig->index.store().OpenQuery(("DROP TABLE " + drop).toStdString());
+    frmStart& start = rig->start();
+
+    start.show();
+    QVERIFY2(start.Label1->text().startsWith(loadText), qPrintable(start.Label1->text()));
+    QCOMPARE(start.cmdStart->isVisible(), stamped);
+
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QVERIFY2(start.Label1->text().startsWith(scanText), qPrintable(start.Label1->text()));
+    QVERIFY(start.Label1->text().contains(QStringLiteral("Main.mdb")));
+    // The advice is readable whole: set small enough to fit the label, the full path in its tool tip.
+    const QRect needed = QFontMetrics(start.Label1->font())
+                             .boundingRect(QRect(0, 0, start.Label1->width(), 1 << 20), Qt::TextWordWrap,
+                                           start.Label1->text());
+    QVERIFY(needed.height() <= start.Label1->height());
+    QVERIFY(start.Label1->toolTip().contains(QString::fromStdString(rig->index.path())));
+    QVERIFY(!start.cmdStart->isVisible());
+    QVERIFY(!start.rebuilding());
+    QVERIFY(endStatuses.empty());
+}
+
+QTEST_MAIN(TestStart)
+#include "test_start.moc"
