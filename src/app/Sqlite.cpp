@@ -108,6 +108,17 @@ void Connection::execute(std::string_view sql) {
     }
 }
 
+void Connection::removeStaleJournal() {
+    const std::string journal = path_ + "-journal";
+    if (::access(journal.c_str(), F_OK) != 0) return;
+    // The read that proved the key has already rolled back a hot journal. One that is still there was cut
+    // off before its header was written (a kill at the very start of a transaction) and means nothing; it
+    // is safe to remove only while we hold the write lock, so that no other writer can own it.
+    if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+    if (::access(journal.c_str(), F_OK) == 0) ::unlink(journal.c_str());
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 Connection Connection::open(const std::string& path, std::string_view key, Mode mode) {
     Connection conn;
     conn.path_ = path;
@@ -148,6 +159,7 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     }
     if (mode == Mode::OpenExisting && sqlite3_db_readonly(raw, "main") == 1)
         throw StoreError(StoreFault::ReadOnly, path, "opened read-only");
+    conn.removeStaleJournal();
 
     registerFoldingLike(raw);
     // Space freed by clearing the index need not be overwritten with zeros: the pages are encrypted anyway,

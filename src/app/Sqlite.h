@@ -84,6 +84,8 @@ public:
     [[noreturn]] void fail(int code) const;
 
 private:
+    void removeStaleJournal();
+
     std::unique_ptr<sqlite3, DatabaseCloser> db_;
     std::string path_;
 };

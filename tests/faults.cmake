@@ -1,0 +1,1 @@
+trovander_test(test_faults_rebuild LABELS faults)
