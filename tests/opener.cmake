@@ -1,1 +1,3 @@
 trovander_test(test_open)
+trovander_test(test_open_xdg)
+trovander_test(test_open_window)

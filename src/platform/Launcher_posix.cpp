@@ -97,10 +97,11 @@ bool spawnDetached(const QByteArray& programPath, const QList<QByteArray>& argv,
             ::sigaction(SIGPIPE, &defaultAction, nullptr);
             ::execv(programPath.constData(), args.data());
         }
-        // Reached when a fork or the exec failed.
+        if (program > 0) ::_exit(0);
+        // Reached when the second fork or the exec failed.
         const int failure = errno;
         [[maybe_unused]] const ssize_t written = ::write(report[1], &failure, sizeof failure);
-        ::_exit(program == 0 ? /*exec failed=*/127 : 0);
+        ::_exit(/*could not start=*/127);
     }
     ::close(report[1]);
     int status = 0;

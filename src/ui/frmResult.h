@@ -13,6 +13,8 @@
 
 // Results includes: frmResult_results.cpp
 // Opening includes: frmResult_open.cpp
+#include <QMessageBox>
+#include <functional>
 
 namespace trovander {
 
@@ -81,6 +83,9 @@ class frmResult : public BorderlessWindow {
     // ---- end of results, public part ----
 
     // ---- Opening, public part: frmResult_open.cpp ----
+    // Runs the open action's message box (a status number, or a program that would not start) modally.
+    // Tests replace it to read the box or answer it at once.
+    std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
     // ---- end of opening, public part ----
 
   private:

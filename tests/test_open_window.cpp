@@ -1,0 +1,181 @@
+// Opening from the real results window: double-click and Open on lstResult, with the desktop's own
+// associations on temporary XDG folders, or with a recording launcher.
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+#include "ClickLabel.h"
+#include "Windows.h"
+#include "frmResult.h"
+#include "platform/AssociationStore_memory.h"
+#include "results/Opener.h"
+#include "support/Fixtures.h"
+#include "support/OpenFakes.h"
+
+using namespace trovander;
+using trovander::testing::LaunchRequest;
+using trovander::testing::RecordingLauncher;
+using trovander::testing::TempIndex;
+using trovander::testing::TempXdg;
+
+namespace {
+
+constexpr int kHelperWaitMs = 10000;
+
+QPoint rowCentre(QTreeView* list, int row) { return list->visualRect(list->model()->index(row, 0)).center(); }
+
+// A user's double-click: its first press selects the row, its second comes as the double-click.
+// QTest's double-click alone carries no first press.
+void doubleClickRow(QTreeView* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, row));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, row));
+}
+
+}  // namespace
+
+class TestOpenWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempIndex> index_;
+    std::unique_ptr<Services> services_;
+    std::unique_ptr<Windows> windows_;
+
+    frmResult& result() { return windows_->result(); }
+
+    void makeWindows() {
+        windows_ = std::make_unique<Windows>(*services_);
+        result().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&result()));
+    }
+
+  private Q_SLOTS:
+    void init() {
+        index_ = std::make_unique<TempIndex>();
+        services_ = std::make_unique<Services>();
+        services_->store = &index_->store();
+    }
+    void cleanup() {
+        windows_.reset();
+        services_.reset();
+        index_.reset();
+    }
+
+    // The desktop's associations from start to end: glob, desktop entry, user default, helper program.
+    void doubleClickHandsTheHelperThePath_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("spaces, quotes and $(...)") << QByteArray("it's a \"report\" $(touch pwned) `id`.tvt");
+        QTest::newRow("not UTF-8") << QByteArray("r\xe9sum\xe9 \xff.tvt");
+    }
+    void doubleClickHandsTheHelperThePath() {
+        QFETCH(QByteArray, name);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder();
+        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
+        xdg.addApplication("recorder.desktop", quoteArgument(helper) + " %f", {}, xdg.dataHome());
+        xdg.write(xdg.configHome() + "/mimeapps.list",
+                  "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
+        SystemOpening opening(*services_);
+        makeWindows();
+
+        const QByteArray folder = xdg.root() + "/found files";
+        result().results().addRow("other.txt", folder.toStdString(), "1 Bytes(s)", QString());
+        result().results().addRow(name.toStdString(), folder.toStdString(), "1 KB(s)", QString());
+        doubleClickRow(result().lstResult, 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        QCOMPARE(*xdg.recorded(), QList<QByteArray>{folder + "/" + name});
+        QVERIFY(!QFile::exists(QFile::decodeName(xdg.root() + "/pwned")));
+        // The window goes on as it was.
+        QVERIFY(result().isVisible());
+        QCOMPARE(result().results().count(), 2);
+        QCOMPARE(result().lstResult->selectionModel()->selectedRows().value(0).row(), 1);
+    }
+
+    // Open on the selected row; the store knows ".txt" with an editor.
+    void openButton_data() {
+        QTest::addColumn<int>("selectRow");  // -1: no row selected
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("no row selected") << -1 << QStringList();
+        QTest::newRow("file row") << 0 << QStringList{"command /docs/a b.txt"};
+        QTest::newRow("folder row opens the folder cell") << 1 << QStringList{"folder /docs"};
+        QTest::newRow("folder in another case is a file") << 2 << QStringList{"command /docs/c.txt"};
+    }
+    void openButton() {
+        QFETCH(int, selectRow);
+        QFETCH(QStringList, requests);
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        RecordingLauncher launcher;
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        result().results().addRow("a b.txt", "/docs", "1 KB(s)", QString());
+        result().results().addRow("sub.txt", "/docs", "Folder", QString());
+        result().results().addRow("c.txt", "/docs", "folder", QString());
+        if (selectRow >= 0)
+            QTest::mouseClick(result().lstResult->viewport(), Qt::LeftButton, {},
+                              rowCentre(result().lstResult, selectRow));
+        QTest::mouseClick(result().cmdOpen, Qt::LeftButton);
+        QStringList seen;
+        for (const LaunchRequest& r : launcher.requests)
+            seen << QStringLiteral("%1 %2").arg(r.kind == LaunchRequest::Folder ? "folder" : "command",
+                                                QString::fromUtf8(r.path));
+        QCOMPARE(seen, requests);
+    }
+
+    void emptyListStartsNothing() {
+        MemoryAssociationStore store;
+        RecordingLauncher launcher;
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        QTest::mouseDClick(result().lstResult->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(result().cmdOpen, Qt::LeftButton);
+        QVERIFY(launcher.requests.isEmpty());
+    }
+
+    // The status box: the bare number, OK only, no icon, modal; nothing starts after it.
+    void unreadableExtensionShowsTheStatusBox() {
+        MemoryAssociationStore store;
+        store.addKey(".txt");
+        RecordingLauncher launcher;
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        QStringList texts;
+        result().runMessageBox = [&](QMessageBox& box) {
+            texts << box.text() << box.windowTitle();
+            QCOMPARE(box.icon(), QMessageBox::NoIcon);
+            QCOMPARE(box.standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            QCOMPARE(box.windowModality(), Qt::ApplicationModal);
+        };
+        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
+        doubleClickRow(result().lstResult, 0);
+        QCOMPARE(texts, (QStringList{"2", "Trovander"}));
+        QVERIFY(launcher.requests.isEmpty());
+    }
+
+    // A program that cannot start is told in a box; the window stays as it was.
+    void failedStartIsToldAndTheWindowStays() {
+        TempXdg xdg;
+        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
+        xdg.addApplication("gone.desktop", "no-such-program-here %f");
+        xdg.write(xdg.configHome() + "/mimeapps.list",
+                  "[Default Applications]\napplication/x-trovander-test=gone.desktop;\n");
+        SystemOpening opening(*services_);
+        makeWindows();
+        QStringList texts;
+        result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
+        result().results().addRow("a.tvt", "/docs", "1 KB(s)", QString());
+        doubleClickRow(result().lstResult, 0);
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts.front().contains("/docs/a.tvt") && texts.front().contains("no-such-program-here"),
+                 qPrintable(texts.front()));
+        QVERIFY(result().isVisible());
+        QCOMPARE(result().results().count(), 1);
+    }
+};
+
+QTEST_MAIN(TestOpenWindow)
+#include "test_open_window.moc"

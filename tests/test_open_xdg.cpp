@@ -1,0 +1,409 @@
+// The freedesktop association store on temporary XDG folders, and the POSIX launcher starting a helper
+// that writes down the arguments it was given.
+#include <QtTest>
+
+#include "platform/AssociationStore.h"
+#include "platform/AssociationStore_memory.h"
+#include "platform/Launcher.h"
+#include "results/Opener.h"
+#include "support/OpenFakes.h"
+
+using namespace trovander;
+using trovander::testing::TempXdg;
+
+Q_DECLARE_METATYPE(trovander::OpenOutcome)
+
+namespace {
+
+// The key's default value as the lookup reads it; null when the key does not exist.
+QByteArray valueOf(AssociationStore& store, const QByteArray& subKey) {
+    AssociationKey key = 0;
+    if (store.openKey(subKey, &key) != kStatusSuccess) return {};
+    char buffer[kAssociationBufferBytes];
+    std::uint32_t countBytes = sizeof buffer;
+    const long status = store.readDefaultValue(key, buffer, &countBytes);
+    store.closeKey(key);
+    if (status != kStatusSuccess) return QByteArray("status ") + QByteArray::number(qlonglong(status));
+    return QByteArray(buffer, countBytes - 1);
+}
+
+QByteArray commandOf(AssociationStore& store, const QByteArray& type) {
+    return valueOf(store, type + "\\shell\\open\\command");
+}
+
+constexpr int kHelperWaitMs = 10000;
+
+// Files given as "relative path\n--\ncontent", several joined by "\n==\n".
+void writeFiles(TempXdg& xdg, const QByteArray& files) {
+    if (files.isEmpty()) return;
+    for (qsizetype start = 0; start < files.size();) {
+        qsizetype end = files.indexOf("\n==\n", start);
+        if (end < 0) end = files.size();
+        const QByteArray one = files.mid(start, end - start);
+        const qsizetype split = one.indexOf("\n--\n");
+        xdg.write(xdg.root() + "/" + one.left(split), one.mid(split + 4));
+        start = end + 4;
+    }
+}
+
+}  // namespace
+
+class TestOpenXdg : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void extensionKey_data() {
+        QTest::addColumn<QByteArray>("homeGlobs2");
+        QTest::addColumn<QByteArray>("dirGlobs2");
+        QTest::addColumn<QByteArray>("dirGlobs");  // the older file without weights
+        QTest::addColumn<QByteArray>("asked");
+        QTest::addColumn<QByteArray>("type");
+        const QByteArray none;
+        QTest::newRow("glob") << none << QByteArray("50:text/plain:*.txt\n") << none << QByteArray(".txt")
+                              << QByteArray("text/plain");
+        QTest::newRow("any case") << none << QByteArray("50:text/plain:*.txt\n") << none << QByteArray(".TXT")
+                                  << QByteArray("text/plain");
+        QTest::newRow("case-sensitive glob, other case")
+            << none << QByteArray("50:text/x-c++src:*.C:cs\n") << none << QByteArray(".c") << none;
+        QTest::newRow("case-sensitive glob, its case")
+            << none << QByteArray("50:text/x-c++src:*.C:cs\n") << none << QByteArray(".C")
+            << QByteArray("text/x-c++src");
+        QTest::newRow("exact spelling breaks a tie")
+            << none << QByteArray("50:text/x-csrc:*.c\n50:text/x-c++src:*.C:cs\n") << none << QByteArray(".C")
+            << QByteArray("text/x-c++src");
+        QTest::newRow("higher weight")
+            << none << QByteArray("40:a/low:*.dat\n60:a/high:*.dat\n40:a/later:*.dat\n") << none
+            << QByteArray(".dat") << QByteArray("a/high");
+        QTest::newRow("type spelt as the globs spell it")
+            << none << QByteArray("50:Text/X-Mixed:*.mix\n") << none << QByteArray(".MIX")
+            << QByteArray("Text/X-Mixed");
+        QTest::newRow("longer glob is not the extension")
+            << none << QByteArray("50:application/x-compressed-tar:*.tar.gz\n") << none << QByteArray(".gz")
+            << none;
+        QTest::newRow("wildcards are no extension")
+            << none << QByteArray("50:a/b:*.[ch]\n") << none << QByteArray(".c") << none;
+        QTest::newRow("older globs file") << none << none << QByteArray("# comment\ntext/plain:*.txt\n")
+                                          << QByteArray(".txt") << QByteArray("text/plain");
+        QTest::newRow("data home comes first")
+            << QByteArray("50:a/home:*.x\n") << QByteArray("50:a/dir:*.x\n") << none << QByteArray(".x")
+            << QByteArray("a/home");
+        QTest::newRow("data home clears a type")
+            << QByteArray("50:text/plain:__NOGLOBS__\n") << QByteArray("50:text/plain:*.txt\n") << none
+            << QByteArray(".txt") << none;
+        QTest::newRow("a dot alone") << none << QByteArray("50:a/b:*.\n") << none << QByteArray(".") << none;
+        QTest::newRow("no glob") << none << QByteArray("50:text/plain:*.txt\n") << none << QByteArray(".md")
+                                 << none;
+    }
+    void extensionKey() {
+        QFETCH(QByteArray, homeGlobs2);
+        QFETCH(QByteArray, dirGlobs2);
+        QFETCH(QByteArray, dirGlobs);
+        QFETCH(QByteArray, asked);
+        QFETCH(QByteArray, type);
+        TempXdg xdg;
+        if (!homeGlobs2.isNull()) xdg.write(xdg.dataHome() + "/mime/globs2", homeGlobs2);
+        if (!dirGlobs2.isNull()) xdg.write(xdg.dataDir() + "/mime/globs2", dirGlobs2);
+        if (!dirGlobs.isNull()) xdg.write(xdg.dataDir() + "/mime/globs", dirGlobs);
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QCOMPARE(valueOf(*store, asked), type);
+    }
+
+    // Which application's command a type gets. Applications: editor (Exec "editor %U"), viewer, and
+    // whatever a row adds; a null command is no key.
+    void commandKey_data() {
+        QTest::addColumn<QByteArray>(
+            "files");  // path relative to the fixture, "\n--\n", content; "\n==\n" between
+        QTest::addColumn<QByteArray>("desktop");
+        QTest::addColumn<QByteArray>("asked");
+        QTest::addColumn<QByteArray>("command");
+        const QByteArray editor("editor \"%1\""), viewer("viewer \"%1\"");
+        const QByteArray none;
+        auto defaults = [](const char* where, const char* line) {
+            return QByteArray(where) + "\n--\n[Default Applications]\n" + line + "\n";
+        };
+        QTest::newRow("default in the user's list")
+            << defaults("config-home/mimeapps.list", "text/plain=editor.desktop;") << none
+            << QByteArray("text/plain") << editor;
+        QTest::newRow("type in another case")
+            << defaults("config-home/mimeapps.list", "text/plain=editor.desktop;") << none
+            << QByteArray("TEXT/Plain") << editor;
+        QTest::newRow("user's list before the distribution's")
+            << defaults("config-home/mimeapps.list", "text/plain=viewer.desktop;") + "\n==\n" +
+                   defaults("data-dir/applications/mimeapps.list", "text/plain=editor.desktop;")
+            << none << QByteArray("text/plain") << viewer;
+        QTest::newRow("system list when the user has none")
+            << defaults("config-dir/mimeapps.list", "text/plain=viewer.desktop;") << none
+            << QByteArray("text/plain") << viewer;
+        QTest::newRow("desktop-specific list first")
+            << defaults("config-home/mimeapps.list", "text/plain=editor.desktop;") + "\n==\n" +
+                   defaults("config-home/x-test-mimeapps.list", "text/plain=viewer.desktop;")
+            << QByteArray("X-Test") << QByteArray("text/plain") << viewer;
+        QTest::newRow("uninstalled default skipped")
+            << defaults("config-home/mimeapps.list", "text/plain=gone.desktop;viewer.desktop;") << none
+            << QByteArray("text/plain") << viewer;
+        QTest::newRow("hidden entry is not installed")
+            << defaults("config-home/mimeapps.list", "text/plain=hidden.desktop;viewer.desktop;") << none
+            << QByteArray("text/plain") << viewer;
+        QTest::newRow("missing TryExec is not installed")
+            << defaults("config-home/mimeapps.list", "text/plain=tryexec.desktop;") << none
+            << QByteArray("text/plain") << none;
+        QTest::newRow("added association")
+            << QByteArray("config-home/mimeapps.list\n--\n[Added Associations]\ntext/plain=viewer.desktop;\n")
+            << none << QByteArray("text/plain") << viewer;
+        QTest::newRow("cache") << QByteArray(
+                                      "data-dir/applications/mimeinfo.cache\n--\n[MIME Cache]\n"
+                                      "text/plain=editor.desktop;viewer.desktop;\n")
+                               << none << QByteArray("text/plain") << editor;
+        QTest::newRow("removed association not taken from the cache")
+            << QByteArray(
+                   "config-home/mimeapps.list\n--\n[Removed Associations]\ntext/plain=editor.desktop;\n"
+                   "\n==\ndata-dir/applications/mimeinfo.cache\n--\n[MIME Cache]\n"
+                   "text/plain=editor.desktop;viewer.desktop;\n")
+            << none << QByteArray("text/plain") << viewer;
+        QTest::newRow("parent type's application")
+            << defaults("config-home/mimeapps.list", "text/plain=editor.desktop;") + "\n==\n" +
+                   "data-dir/mime/subclasses\n--\ntext/x-csrc text/plain\n"
+            << none << QByteArray("text/x-csrc") << editor;
+        QTest::newRow("own application before the parent's")
+            << defaults("config-home/mimeapps.list",
+                        "text/plain=editor.desktop;\ntext/x-csrc=viewer.desktop;") +
+                   "\n==\n" + "data-dir/mime/subclasses\n--\ntext/x-csrc text/plain\n"
+            << none << QByteArray("text/x-csrc") << viewer;
+        QTest::newRow("vendor prefix as a folder")
+            << defaults("config-home/mimeapps.list", "text/plain=vendor-tool.desktop;") << none
+            << QByteArray("text/plain") << QByteArray("tool \"%1\"");
+        QTest::newRow("no application") << QByteArray() << none << QByteArray("text/plain") << none;
+        QTest::newRow("empty type") << defaults("config-home/mimeapps.list", "=editor.desktop;") << none
+                                    << QByteArray("") << none;
+    }
+    void commandKey() {
+        QFETCH(QByteArray, files);
+        QFETCH(QByteArray, desktop);
+        QFETCH(QByteArray, asked);
+        QFETCH(QByteArray, command);
+        TempXdg xdg;
+        xdg.addApplication("editor.desktop", "editor %U");
+        xdg.addApplication("viewer.desktop", "viewer %f");
+        xdg.addApplication("hidden.desktop", "hidden %f", "Hidden=true\n");
+        xdg.addApplication("tryexec.desktop", "tryexec %f", "TryExec=no-such-program-here\n");
+        xdg.write(xdg.dataDir() + "/applications/vendor/tool.desktop", "[Desktop Entry]\nExec=tool %u\n");
+        writeFiles(xdg, files);
+        if (!desktop.isEmpty()) qputenv("XDG_CURRENT_DESKTOP", desktop);
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QCOMPARE(commandOf(*store, asked), command);
+    }
+
+    // Exec lines as the command key gives them.
+    void execLine_data() {
+        QTest::addColumn<QByteArray>("exec");  // as written in the desktop file
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("%f") << QByteArray("editor %f") << QByteArray("editor \"%1\"");
+        QTest::newRow("%F") << QByteArray("editor %F") << QByteArray("editor \"%1\"");
+        QTest::newRow("%u") << QByteArray("editor %u") << QByteArray("editor \"%1\"");
+        QTest::newRow("%U") << QByteArray("editor --new %U") << QByteArray("editor --new \"%1\"");
+        QTest::newRow("%i %c %k dropped") << QByteArray("editor %i %c %k %U") << QByteArray("editor \"%1\"");
+        QTest::newRow("deprecated codes dropped")
+            << QByteArray("editor %d %D %n %N %v %m %f") << QByteArray("editor \"%1\"");
+        QTest::newRow("inside an argument")
+            << QByteArray("editor --file=%f") << QByteArray("editor --file=%1");
+        QTest::newRow("percent sign") << QByteArray("printf 100%% %f") << QByteArray("printf 100% \"%1\"");
+        QTest::newRow("quoted program")
+            << QByteArray("\"/opt/My Editor/ed\" %U") << QByteArray("\"/opt/My Editor/ed\" \"%1\"");
+        QTest::newRow("string escapes")
+            << QByteArray("editor\\s--new %f") << QByteArray("editor --new \"%1\"");
+        QTest::newRow("escaped backslash in quotes")
+            << QByteArray("ed \"a\\\\\\\\b\" %f") << QByteArray("ed \"a\\\\b\" \"%1\"");
+        QTest::newRow("escaped dollar in quotes")
+            << QByteArray("sh -c \"echo \\\\$HOME\" %f") << QByteArray("sh -c \"echo \\$HOME\" \"%1\"");
+        QTest::newRow("no field code") << QByteArray("viewer") << QByteArray("viewer");
+        QTest::newRow("quote left open") << QByteArray("editor \"%f") << QByteArray();
+        QTest::newRow("no Exec") << QByteArray("") << QByteArray();
+    }
+    void execLine() {
+        QFETCH(QByteArray, exec);
+        QFETCH(QByteArray, command);
+        TempXdg xdg;
+        xdg.addApplication("app.desktop", exec);
+        xdg.write(xdg.configHome() + "/mimeapps.list", "[Default Applications]\ntext/plain=app.desktop\n");
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QCOMPARE(commandOf(*store, "text/plain"), command);
+    }
+
+    void longValues() {
+        TempXdg xdg;
+        xdg.addApplication("long.desktop", "editor " + QByteArray(200, 'x') + " %f");
+        xdg.write(xdg.configHome() + "/mimeapps.list", "[Default Applications]\ntext/plain=long.desktop\n");
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QCOMPARE(commandOf(*store, "text/plain"), QByteArray("status 234"));
+        // The lookup turns it into "no program": never a left-over buffer.
+        xdg.write(xdg.dataDir() + "/mime/globs2", "50:text/plain:*.txt\n");
+        QCOMPARE(GetOpenCommand(*store, ".txt", {}), QByteArray(kTypeNotAssociated));
+    }
+
+    void splitCommandLine_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        using L = QList<QByteArray>;
+        QTest::newRow("plain") << QByteArray("editor  -n\t%1") << true << L{"editor", "-n", "%1"};
+        QTest::newRow("double quotes")
+            << QByteArray("\"/opt/My Ed/ed\" \"%1\"") << true << L{"/opt/My Ed/ed", "%1"};
+        QTest::newRow("escapes in double quotes")
+            << QByteArray("\"a\\\"b\\`c\\$d\\\\e\\nf\"") << true << L{"a\"b`c$d\\e\\nf"};
+        QTest::newRow("single quotes literal") << QByteArray("'a \"b\" \\c'") << true << L{"a \"b\" \\c"};
+        QTest::newRow("backslash outside quotes") << QByteArray("a\\ b") << true << L{"a b"};
+        QTest::newRow("joined pieces") << QByteArray("--file=\"%1\"x") << true << L{"--file=%1x"};
+        QTest::newRow("empty argument") << QByteArray("a \"\" b") << true << L{"a", "", "b"};
+        QTest::newRow("blank line") << QByteArray("   ") << true << L{};
+        QTest::newRow("double quote left open") << QByteArray("a \"b") << false << L{};
+        QTest::newRow("single quote left open") << QByteArray("a 'b") << false << L{};
+    }
+    void splitCommandLine() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, valid);
+        QFETCH(QList<QByteArray>, arguments);
+        const std::optional<QList<QByteArray>> split = trovander::splitCommandLine(line);
+        QCOMPARE(split.has_value(), valid);
+        if (valid) QCOMPARE(*split, arguments);
+    }
+
+    void quotedArgumentsSplitBack() {
+        const QList<QByteArray> awkward{"plain",       "",    "two words",   "it's",      "say \"hi\"",
+                                        "$(rm -rf x)", "`x`", "back\\slash", "tab\there", "line\nbreak",
+                                        "caf\xe9",     "%1",  "a;b|c&d"};
+        for (const QByteArray& argument : awkward) {
+            const std::optional<QList<QByteArray>> split =
+                trovander::splitCommandLine(quoteArgument(argument));
+            QVERIFY(split.has_value());
+            QCOMPARE(*split, QList<QByteArray>{argument});
+        }
+    }
+
+    // The real launcher: the helper gets exactly the arguments the template names, with the path in place.
+    void startCommand_data() {
+        QTest::addColumn<QByteArray>("commandTail");  // after the helper's own path
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QList<QByteArray>>("expected");  // "PATH" stands for the full path
+        using L = QList<QByteArray>;
+        const QByteArray tricky("it's a \"name\" $(touch pwned) `touch pwned`;|&.txt");
+        QTest::newRow("quoted %1, tricky name") << QByteArray(" \"%1\"") << tricky << L{"PATH"};
+        QTest::newRow("bare %1, tricky name") << QByteArray(" %1") << tricky << L{"PATH"};
+        QTest::newRow("two %1") << QByteArray(" \"%1\" --again \"%1\"") << QByteArray("a b.txt")
+                                << L{"PATH", "--again", "PATH"};
+        QTest::newRow("inside an argument")
+            << QByteArray(" --file=%1") << QByteArray("a b.txt") << L{"--file=PATH"};
+        QTest::newRow("name holding %1") << QByteArray(" \"%1\"") << QByteArray("%1 and %2.txt") << L{"PATH"};
+        QTest::newRow("not UTF-8") << QByteArray(" \"%1\"") << QByteArray("caf\xe9 \xff.txt") << L{"PATH"};
+        QTest::newRow("other placeholders stay")
+            << QByteArray(" \"%1\" %* %2") << QByteArray("a.txt") << L{"PATH", "%*", "%2"};
+    }
+    void startCommand() {
+        QFETCH(QByteArray, commandTail);
+        QFETCH(QByteArray, name);
+        QFETCH(QList<QByteArray>, expected);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder();
+        const QByteArray path = xdg.root() + "/" + name;
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QString error;
+        QVERIFY2(launcher->startCommand(quoteArgument(helper) + commandTail, path,
+                                        WindowStyle::MinimizedFocus, &error),
+                 qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        for (QByteArray& argument : expected) argument.replace("PATH", path);
+        QCOMPARE(*xdg.recorded(), expected);
+        QVERIFY(!QFile::exists(QFile::decodeName(xdg.root() + "/pwned")));
+    }
+
+    // The self-starting command starts the path itself; with anything more it goes through "%1".
+    void selfStarting_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::addColumn<OpenOutcome>("outcome");
+        QTest::newRow("the seven characters")
+            << QByteArray(kSelfStartingCommand) << QList<QByteArray>{} << OpenOutcome::ProgramStarted;
+        QTest::newRow("and a space") << QByteArray("\"%1\" %* ") << QList<QByteArray>{"%*"}
+                                     << OpenOutcome::CommandStarted;
+    }
+    void selfStarting() {
+        QFETCH(QByteArray, command);
+        QFETCH(QList<QByteArray>, expected);
+        QFETCH(OpenOutcome, outcome);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder("tool with space.app");
+        // The lookup is the in-memory one here: no desktop entry spells the seven characters.
+        MemoryAssociationStore store;
+        store.setText(".app", "appfile");
+        store.setText("appfile\\shell\\open\\command", command);
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(store);
+        const QByteArray folder = helper.left(helper.lastIndexOf('/'));
+        QStringList shown;
+        QCOMPARE(openResult(SelectedRow{"tool with space.app", folder, "1 KB(s)"}, store, *launcher,
+                            [&](const QString& text) { shown << text; }),
+                 outcome);
+        QCOMPARE(shown, QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        QCOMPARE(*xdg.recorded(), expected);
+    }
+
+    void startFailures_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("blanks") << QByteArray("   ");
+        QTest::newRow("no such program") << QByteArray("no-such-program-here \"%1\"");
+        QTest::newRow("unexpanded variable") << QByteArray("%SystemRoot%\\notepad.exe \"%1\"");
+        QTest::newRow("quote left open") << QByteArray("\"editor %1");
+        QTest::newRow("not a program file") << QByteArray("/dev/null \"%1\"");
+    }
+    void startFailures() {
+        QFETCH(QByteArray, command);
+        TempXdg xdg;
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QString error;
+        QVERIFY(!launcher->startCommand(command, "/tmp/a.txt", WindowStyle::MinimizedFocus, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void startProgramThatIsNoProgram() {
+        TempXdg xdg;
+        xdg.write(xdg.root() + "/plain.app", "not a program");
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QString error;
+        QVERIFY(!launcher->startProgram(xdg.root() + "/plain.app", WindowStyle::MinimizedFocus, &error));
+        QVERIFY(error.contains("plain.app"));
+    }
+
+    // The file manager: the default application for inode/directory, else xdg-open; the folder one argument.
+    void openFolder_data() {
+        QTest::addColumn<bool>("hasDefault");
+        QTest::newRow("default file manager") << true;
+        QTest::newRow("xdg-open") << false;
+    }
+    void openFolder() {
+        QFETCH(bool, hasDefault);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder(hasDefault ? "file-manager" : "xdg-open");
+        if (hasDefault) {
+            xdg.addApplication("files.desktop", quoteArgument(helper) + " %U");
+            xdg.write(xdg.configHome() + "/mimeapps.list",
+                      "[Default Applications]\ninode/directory=files.desktop\n");
+        }
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", xdg.root() + "/bin:" + savedPath);
+        const QByteArray folder = xdg.root() + "/my \"docs\" $(x)";
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QString error;
+        const bool opened = launcher->openFolder(folder, &error);
+        qputenv("PATH", savedPath);
+        QVERIFY2(opened, qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        QCOMPARE(*xdg.recorded(), QList<QByteArray>{folder});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOpenXdg)
+#include "test_open_xdg.moc"
