@@ -153,7 +153,7 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     try {
         conn.execute("SELECT count(*) FROM sqlite_master");
     } catch (const StoreError& e) {
-        if (e.fault() == StoreFault::Sql || e.fault() == StoreFault::Corrupt)
+        if (e.fault() == StoreFault::Sql)
             throw StoreError(StoreFault::WrongKey, path, e.detail());
         throw;
     }
