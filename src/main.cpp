@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "app/IndexStore.h"
+#include "results/Opener.h"
 #include "ui/DesktopUrlOpener.h"
 #include "ui/Windows.h"
 #include "ui/frmStart.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     services.yield = [] { QCoreApplication::processEvents(); };
     services.drives = trovander::makeSystemDriveProbe().release();  // lives as long as the process
 
+    trovander::SystemOpening opening(services);  // the desktop's associations and launcher
     trovander::Windows windows(services);
     windows.start().show();
     return QApplication::exec();
