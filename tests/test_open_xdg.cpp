@@ -229,6 +229,32 @@ class TestOpenXdg : public QObject {
         QCOMPARE(commandOf(*store, "text/plain"), command);
     }
 
+    // A program that needs a terminal is started in one, or not offered where there is none.
+    void terminalApplications_data() {
+        QTest::addColumn<QByteArray>("terminal");  // a program in the only PATH folder; empty: none
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("Debian's terminal")
+            << QByteArray("x-terminal-emulator") << QByteArray("x-terminal-emulator -e editor \"%1\"");
+        QTest::newRow("xterm") << QByteArray("xterm") << QByteArray("xterm -e editor \"%1\"");
+        QTest::newRow("no terminal: next application") << QByteArray() << QByteArray("viewer \"%1\"");
+    }
+    void terminalApplications() {
+        QFETCH(QByteArray, terminal);
+        QFETCH(QByteArray, command);
+        TempXdg xdg;
+        if (!terminal.isEmpty()) xdg.recorder(terminal);
+        xdg.addApplication("editor.desktop", "editor %F", "Terminal=true\n");
+        xdg.addApplication("viewer.desktop", "viewer %f", "Terminal=false\n");
+        xdg.write(xdg.configHome() + "/mimeapps.list",
+                  "[Default Applications]\ntext/plain=editor.desktop;viewer.desktop;\n");
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", xdg.root() + "/bin");
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const QByteArray found = commandOf(*store, "text/plain");
+        qputenv("PATH", savedPath);
+        QCOMPARE(found, command);
+    }
+
     void longValues() {
         TempXdg xdg;
         xdg.addApplication("long.desktop", "editor " + QByteArray(200, 'x') + " %f");

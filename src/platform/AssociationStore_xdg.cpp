@@ -264,7 +264,15 @@ bool programExists(const QByteArray& program) {
     return false;
 }
 
-// The command of an installed application, none when the ID names no usable entry. The first file found
+// The terminal that runs programs whose entry asks for one: Debian's chosen terminal, else xterm.
+std::optional<QByteArray> terminalProgram() {
+    for (const QByteArray& terminal : {QByteArrayLiteral("x-terminal-emulator"), QByteArrayLiteral("xterm")})
+        if (programExists(terminal)) return terminal;
+    return std::nullopt;
+}
+
+// The command of an installed application, none when the ID names no usable entry (hidden, its TryExec
+// missing, no Exec, or a terminal program where there is no terminal). The first file found
 // for an ID hides the others, as the desktop-entry lookup rules say.
 std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArray& id) {
     for (const QByteArray& dataDir : dirs.dataDirs) {
@@ -277,7 +285,13 @@ std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArr
         const QByteArray tryExec = unescapeValue(valueOf(*entry, "Desktop Entry", "TryExec"));
         if ((!type.isEmpty() && type != "Application") || hidden == "true") return std::nullopt;
         if (!tryExec.isEmpty() && !programExists(tryExec)) return std::nullopt;
-        return commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")));
+        const std::optional<QByteArray> command =
+            commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")));
+        if (!command || valueOf(*entry, "Desktop Entry", "Terminal") != "true") return command;
+        // Started without a terminal, such a program would run unseen with nothing to read from.
+        const std::optional<QByteArray> terminal = terminalProgram();
+        if (!terminal) return std::nullopt;
+        return *terminal + " -e " + *command;
     }
     return std::nullopt;
 }
