@@ -46,7 +46,7 @@ frmAboutProgrammer::frmAboutProgrammer(Windows& windows, Services& services)
         {QRect(144, 56, 289, 33), "Trovander developers"},
         {QRect(144, 96, 273, 17), "C++ and Qt desktop software"},
         {QRect(144, 120, 273, 41), "Design, index engine and windows of the Trovander file finder"},
-        {QRect(144, 176, 273, 17), "Tel. +1 555 0100 (example)"},
+        {QRect(144, 176, 273, 17), "Tel. +1 555 0100"},
     };
     for (int index = 0; index < 4; ++index) {
         auto* label = new ClickLabel(this);

@@ -70,7 +70,7 @@ void frmStart::setVisible(bool visible) {
 
 void frmStart::closeEvent(QCloseEvent* event) {
     event->accept();
-    EndProgramNow();
+    if (!programEnding()) EndProgramNow();
 }
 
 }  // namespace trovander

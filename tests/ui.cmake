@@ -1,0 +1,4 @@
+trovander_test(test_ui_layout)
+trovander_test(test_ui_drag)
+trovander_test(test_ui_buttons)
+trovander_test(test_ui_about)
