@@ -1,3 +1,4 @@
 trovander_test(test_search_text)
 trovander_test(test_search_model)
 trovander_test(test_search_query)
+trovander_test(test_search_window)

@@ -117,4 +117,13 @@ RecordSet IndexStore::searchFiles(std::string_view pattern) {
     return OpenQuery(sql::kSearchFiles, {like});
 }
 
+void IndexStore::searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row) {
+    std::string like;
+    like.reserve(pattern.size() + 2);
+    like.append("%").append(pattern).append("%");
+    Statement stmt = conn_.prepare(sql::kSearchFiles);
+    stmt.bindText(1, like);
+    while (stmt.step()) row(stmt);
+}
+
 }  // namespace trovander

@@ -1,6 +1,7 @@
 // The index database: its schema and the six statements the program sends. Nobody else writes SQL.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,6 +62,9 @@ public:
     RecordSet selectStamps() { return OpenQuery(sql::kSelectStamps); }
     // Statement 6: name LIKE '%' + pattern + '%'.
     RecordSet searchFiles(std::string_view pattern);
+    // Statement 6 row by row, for a caller that keeps its own compact copy of the rows: `row` gets the
+    // statement standing on each row in turn. Throws StoreError as OpenQuery does, also part-way.
+    void searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row);
 
     bool inBatch() const { return inBatch_; }
 

@@ -30,16 +30,37 @@ void ResultRows::reserve(size_t rows, size_t bytes) {
     bytes_.reserve(bytes);
 }
 
-uint32_t ResultRows::folderFor(std::string_view folder) {
-    // Records come folder by folder, so comparing with the last folder keeps most folders stored once.
-    if (!folders_.empty()) {
-        const Span& last = folders_.back();
-        if (std::string_view(bytes_).substr(last.offset, last.length) == folder)
-            return static_cast<uint32_t>(folders_.size() - 1);
+std::string_view ResultRows::folderAt(uint32_t index) const {
+    const Span& f = folders_[index];
+    return std::string_view(bytes_).substr(f.offset, f.length);
+}
+
+void ResultRows::rehashFolders(size_t slots) {
+    folderSlots_.assign(slots, kNoFolder);
+    for (uint32_t i = 0; i < folders_.size(); ++i) {
+        size_t at = std::hash<std::string_view>()(folderAt(i)) & (slots - 1);
+        while (folderSlots_[at] != kNoFolder) at = (at + 1) & (slots - 1);
+        folderSlots_[at] = i;
     }
+}
+
+uint32_t ResultRows::folderFor(std::string_view folder) {
+    // Records come folder by folder, so the last folder is the likely one; the table catches a folder whose
+    // subfolders came in between, so each folder is stored once.
+    if (!folders_.empty() && folderAt(static_cast<uint32_t>(folders_.size() - 1)) == folder)
+        return static_cast<uint32_t>(folders_.size() - 1);
+    // At most half full, so probe runs stay short.
+    if (folderSlots_.size() < 2 * (folders_.size() + 1)) rehashFolders(std::max<size_t>(64, 4 * folders_.size()));
+    const size_t mask = folderSlots_.size() - 1;
+    size_t at = std::hash<std::string_view>()(folder) & mask;
+    for (; folderSlots_[at] != kNoFolder; at = (at + 1) & mask) {
+        if (folderAt(folderSlots_[at]) == folder) return folderSlots_[at];
+    }
+    const auto index = static_cast<uint32_t>(folders_.size());
     folders_.push_back({bytes_.size(), static_cast<uint32_t>(folder.size())});
     bytes_.append(folder);
-    return static_cast<uint32_t>(folders_.size() - 1);
+    folderSlots_[at] = index;
+    return index;
 }
 
 void ResultRows::add(std::string_view name, std::string_view folder, int64_t sizeBytes, int64_t modifiedSecs) {
@@ -64,10 +85,7 @@ std::string_view ResultRows::name(size_t row) const {
     return std::string_view(bytes_).substr(e.nameOffset, e.nameLength);
 }
 
-std::string_view ResultRows::folder(size_t row) const {
-    const Span& f = folders_[entries_[row].folder];
-    return std::string_view(bytes_).substr(f.offset, f.length);
-}
+std::string_view ResultRows::folder(size_t row) const { return folderAt(entries_[row].folder); }
 
 void ResultRows::setFound(size_t row, int64_t sizeBytes, int64_t modifiedSecs) {
     Entry& e = entries_[row];
@@ -132,6 +150,7 @@ void ResultsModel::append(ResultRows&& rows) {
         const auto textBase = static_cast<int64_t>(rows_.texts_.size());
         rows_.bytes_.append(rows.bytes_);
         for (ResultRows::Span f : rows.folders_) rows_.folders_.push_back({f.offset + byteBase, f.length});
+        rows_.folderSlots_.clear();  // rebuilt when the next row is added
         for (auto& t : rows.texts_) rows_.texts_.push_back(std::move(t));
         for (ResultRows::Entry e : rows.entries_) {
             e.nameOffset += byteBase;
@@ -198,8 +217,7 @@ std::vector<uint32_t> ResultsModel::sortedOrder() const {
         for (size_t i = 0; i < n; ++i) textOf[i] = newText(fromBytes(rows_.name(i)));
     } else if (sortColumn_ == FolderColumn) {
         texts.reserve(rows_.folders_.size());
-        for (const ResultRows::Span& f : rows_.folders_)
-            newText(fromBytes(std::string_view(rows_.bytes_).substr(f.offset, f.length)));
+        for (uint32_t f = 0; f < rows_.folders_.size(); ++f) newText(fromBytes(rows_.folderAt(f)));
         for (size_t i = 0; i < n; ++i) textOf[i] = rows_.entries_[i].folder;
     } else {
         const bool size = sortColumn_ == SizeColumn;

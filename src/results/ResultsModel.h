@@ -1,5 +1,5 @@
 // The results list as a model: one row per hit, four text cells (name, folder, size text or "Folder", date).
-// Rows are stored compactly (names in one byte arena, each folder once per run of rows that share it, size
+// Rows are stored compactly (names in one byte arena, each distinct folder once, size
 // and time as numbers); cell texts are made when a cell is shown or sorted.
 #pragma once
 
@@ -53,11 +53,15 @@ private:
         int64_t modifiedSecs;  // seconds since the epoch for a file found
     };
 
+    static constexpr uint32_t kNoFolder = UINT32_MAX;
+    std::string_view folderAt(uint32_t index) const;
     uint32_t folderFor(std::string_view folder);
+    void rehashFolders(size_t slots);
     void add(std::string_view name, std::string_view folder, int64_t sizeBytes, int64_t modifiedSecs);
 
     std::string bytes_;  // every name and folder, back to back
-    std::vector<Span> folders_;
+    std::vector<Span> folders_;        // each distinct folder once
+    std::vector<uint32_t> folderSlots_;  // open-addressing table of folder indices, a power of two long
     std::vector<Entry> entries_;
     std::vector<std::pair<QString, QString>> texts_;
 };

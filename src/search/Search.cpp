@@ -1,6 +1,7 @@
 #include "search/Search.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/IndexStore.h"
+#include "app/Sqlite.h"
 #include "results/ResultsModel.h"
 
 namespace trovander {
@@ -19,7 +21,7 @@ namespace {
 
 // Below this many file rows a second thread costs more than it saves (a look-up is a few microseconds).
 constexpr size_t kRowsPerThread = 4096;
-// Look-ups wait on the kernel's name cache more than on the processor; more threads than cores add little.
+// A look-up is processor work in the kernel, so threads beyond the cores gain nothing.
 constexpr unsigned kMaxLookupThreads = 8;
 
 void replaceAll(std::string& text, char from, char to) { std::replace(text.begin(), text.end(), from, to); }
@@ -35,14 +37,24 @@ public:
 
     void run(size_t begin, size_t end) {
         for (size_t row = begin; row < end; ++row) {
-            if (rows_.isFile(row)) lookUp(row);
+            if (rows_.isFile(row)) lookUp(row, end);
         }
     }
 
 private:
-    void lookUp(size_t row) {
+    void lookUp(size_t row, size_t end) {
         const uint32_t folder = rows_.folderIndex(row);
-        if (!haveFolder_ || folder != folder_) openFolder(folder, rows_.folder(row));
+        if (!haveFolder_ || folder != folder_) {
+            // Opening the folder costs two calls more than one look-up by path: it pays only when the next
+            // file is in the same folder.
+            const bool run = row + 1 < end && rows_.folderIndex(row + 1) == folder && rows_.isFile(row + 1);
+            if (run) {
+                openFolder(folder, rows_.folder(row));
+            } else {
+                closeFolder();
+                haveFolder_ = false;
+            }
+        }
         name_.assign(rows_.name(row));
         struct stat st {};
         int rc = -1;
@@ -79,6 +91,16 @@ private:
     std::string name_, path_;
 };
 
+}  // namespace
+
+std::string namePattern(std::string_view searchText) {
+    std::string pattern(searchText);
+    replaceAll(pattern, '*', '%');
+    replaceAll(pattern, ' ', '%');
+    replaceAll(pattern, '?', '%');
+    return pattern;
+}
+
 void lookUpFiles(ResultRows& rows) {
     const size_t n = rows.size();
     const unsigned cores = static_cast<unsigned>(std::max(1, QThread::idealThreadCount()));
@@ -98,68 +120,59 @@ void lookUpFiles(ResultRows& rows) {
     for (std::thread& w : workers) w.join();
 }
 
-}  // namespace
-
-std::string namePattern(std::string_view searchText) {
-    std::string pattern(searchText);
-    replaceAll(pattern, '*', '%');
-    replaceAll(pattern, ' ', '%');
-    replaceAll(pattern, '?', '%');
-    return pattern;
-}
-
-RecordSet openSearch(IndexStore* store, std::string_view pattern) {
-    if (!store) return {};
-    try {
-        return store->searchFiles(pattern);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
 namespace {
-struct RecordColumns {
-    explicit RecordColumns(const RecordSet& records)
-        : name(records.columnIndex("FileName")),
-          folder(records.columnIndex("Filepath")),
-          type(records.columnIndex("FileType")) {}
-    bool usable() const { return name >= 0 && folder >= 0; }
-    // The row of record `at`, looked up later.
-    void add(const RecordSet& records, size_t at, ResultRows& rows) const {
-        const std::string_view fileName = records.value(at, static_cast<size_t>(name));
-        const std::string_view filePath = records.value(at, static_cast<size_t>(folder));
-        if (type >= 0 && records.value(at, static_cast<size_t>(type)) == "1") {
-            rows.addFolder(fileName, filePath);
-        } else {
-            rows.addFile(fileName, filePath);
-        }
+// A record becomes a row: "1" in FileType marks a folder, anything else is a file.
+void addRecord(std::string_view fileName, std::string_view filePath, std::string_view fileType, ResultRows& rows) {
+    if (fileType == "1") {
+        rows.addFolder(fileName, filePath);
+    } else {
+        rows.addFile(fileName, filePath);
     }
-    int name, folder, type;
-};
+}
+
+// Fields are read by name in any letter case, so "Filepath" reads FilePath; -1 when there is none.
+int columnOf(const Statement& row, std::string_view name) {
+    for (int c = 0; c < row.columnCount(); ++c) {
+        const std::string_view col = row.columnName(c);
+        if (col.size() == name.size() && ::strncasecmp(col.data(), name.data(), name.size()) == 0) return c;
+    }
+    return -1;
+}
+
+std::string_view fieldOf(const RecordSet& records, int column) {
+    return column < 0 ? std::string_view() : records.value(records.position(), static_cast<size_t>(column));
+}
 }  // namespace
+
+bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
+    if (!store) return false;
+    try {
+        int name = -1, folder = -1, type = -1;
+        bool first = true;
+        store->searchFilesEach(pattern, [&](const Statement& row) {
+            if (first) {
+                name = columnOf(row, "FileName");
+                folder = columnOf(row, "Filepath");
+                type = columnOf(row, "FileType");
+                first = false;
+            }
+            addRecord(name < 0 ? std::string_view() : row.columnText(name),
+                      folder < 0 ? std::string_view() : row.columnText(folder),
+                      type < 0 ? std::string_view() : row.columnText(type), rows);
+        });
+        return true;
+    } catch (const std::exception&) {
+        // All or nothing, as with a record set that cannot be opened: the rows read so far go too.
+        rows = ResultRows();
+        return false;
+    }
+}
 
 void addResultRow(const RecordSet& records, ResultsModel& list) {
-    const RecordColumns columns(records);
-    if (records.AtEnd() || !columns.usable()) return;
+    if (records.AtEnd()) return;
     ResultRows rows;
-    columns.add(records, records.position(), rows);
-    lookUpFiles(rows);
-    list.append(std::move(rows));
-}
-
-void addResultRows(RecordSet& records, ResultsModel& list) {
-    records.MoveFirst();
-    const int recordCount = records.RecordCount();
-    if (recordCount <= 0) return;
-    const RecordColumns columns(records);
-    if (!columns.usable()) return;
-
-    ResultRows rows;
-    rows.reserve(static_cast<size_t>(recordCount), 0);
-    for (int i = 0; i < recordCount; ++i) {
-        columns.add(records, records.position(), rows);
-        records.MoveNext();
-    }
+    addRecord(fieldOf(records, records.columnIndex("FileName")), fieldOf(records, records.columnIndex("Filepath")),
+              fieldOf(records, records.columnIndex("FileType")), rows);
     lookUpFiles(rows);
     list.append(std::move(rows));
 }
@@ -168,16 +181,19 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
               const std::function<void()>& queryOpened) {
     const QByteArray text = searchText.toUtf8();
     const std::string pattern = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    RecordSet records = openSearch(store, pattern);
+    ResultRows rows;
+    readSearch(store, pattern, rows);
     list.clear();
     if (queryOpened) queryOpened();
-    addResultRows(records, list);
+    lookUpFiles(rows);
+    list.append(std::move(rows));
     return list.count();
 }
 
 void warmIndexCache(IndexStore* store) {
     // A name never holds "/", so the scan reads every page and keeps no row.
-    (void)openSearch(store, "/");
+    ResultRows none;
+    readSearch(store, "/", none);
 }
 
 IndexWarmUp::IndexWarmUp(IndexStore* store) {

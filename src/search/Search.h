@@ -13,25 +13,26 @@ namespace trovander {
 
 class IndexStore;
 class ResultsModel;
+class ResultRows;
 
 // The search text as a name pattern: every "*", then every " ", then every "?" becomes "%". Nothing else
 // changes, so a typed "%" or "_" keeps its meaning in the pattern.
 std::string namePattern(std::string_view searchText);
 
-// Statement 6 with the pattern bound. A query that cannot be opened (the index cannot be reached, the
-// store rejects the pattern) gives an empty record set: a search never shows a message.
-RecordSet openSearch(IndexStore* store, std::string_view pattern);
+// Statement 6 with the pattern bound, read to its end into compact rows (name, folder, file or folder).
+// Returns false, with no rows, when the query cannot be run (the index cannot be reached, the store
+// rejects the pattern, the file fails part-way): a search never shows a message.
+bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows);
 
-// Adds the row of the record set's current record, without moving the record set.
+// The look-up of every file row: its size and time of last change as the disk has them now; a file that
+// is not there keeps empty cells. Look-ups of many rows run on worker threads; all are done on return.
+void lookUpFiles(ResultRows& rows);
+
+// Adds the row of the record set's current record, looked up, without moving the record set.
 void addResultRow(const RecordSet& records, ResultsModel& list);
 
-// Adds one row per record to the list, in record order: name, folder, and for a file its size and time of
-// last change as the disk has them now (empty when the look-up fails), "Folder" for a folder record.
-// Look-ups of many rows run on worker threads; the rows are in the list when this returns.
-void addResultRows(RecordSet& records, ResultsModel& list);
-
-// The part of a search between reading the text and writing the count: pattern, query, emptying the list,
-// queryOpened (the waiting window appears then), the rows. Returns the number of rows in the list.
+// The part of a search between reading the text and writing the count: the pattern, the query, emptying
+// the list, queryOpened (the waiting window appears then), the rows. Returns the number of rows in the list.
 int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
               const std::function<void()>& queryOpened = {});
 

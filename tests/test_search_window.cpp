@@ -1,0 +1,247 @@
+// The search and results windows on real widgets: the search steps, keys, header clicks, New Search, End.
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTreeView>
+#include <QtTest>
+
+#include "ClickLabel.h"
+#include "Windows.h"
+#include "app/EndProgram.h"
+#include "app/IndexStore.h"
+#include "frmMain.h"
+#include "frmResult.h"
+#include "frmSearching.h"
+#include "support/Fixtures.h"
+
+using namespace trovander;
+using trovander::testing::TempIndex;
+using trovander::testing::TempTree;
+
+namespace {
+class CountingUrls final : public UrlOpener {
+public:
+    void openUrl(const QString&) override { ++opened; }
+    int opened = 0;
+};
+
+// Notes what the other windows look like at the moment the waiting window comes and goes.
+class WaitingWatcher : public QObject {
+public:
+    WaitingWatcher(Windows& windows) : windows_(windows) { windows.searching().installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            ++shown;
+            rowsWhenShown = windows_.result().results().count();
+            resultVisibleWhenShown = windows_.result().isVisible();
+            mainVisibleWhenShown = windows_.main().isVisible();
+        } else if (event->type() == QEvent::Hide) {
+            resultVisibleWhenHidden = windows_.result().isVisible();
+            mainVisibleWhenHidden = windows_.main().isVisible();
+        }
+        return false;
+    }
+    int shown = 0, rowsWhenShown = -1;
+    bool resultVisibleWhenShown = true, mainVisibleWhenShown = false;
+    bool resultVisibleWhenHidden = false, mainVisibleWhenHidden = false;
+
+private:
+    Windows& windows_;
+};
+
+QStringList columnTexts(frmResult& result, int col) {
+    QStringList out;
+    for (int r = 0; r < result.results().count(); ++r) out << result.results().cellText(r, col);
+    return out;
+}
+}  // namespace
+
+class TestSearchWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempTree> tree_;
+    std::unique_ptr<TempIndex> index_;
+    std::unique_ptr<CountingUrls> urls_;
+    std::unique_ptr<Services> services_;
+    std::unique_ptr<Windows> windows_;
+    QList<int> ends_;
+
+    frmMain& main() { return windows_->main(); }
+    frmResult& result() { return windows_->result(); }
+
+    void search(const QString& text) {
+        main().txtSearch->setText(text);
+        QTest::mouseClick(main().cmdSearch, Qt::LeftButton);
+    }
+    void clickHeader(int column) {
+        QHeaderView* header = result().lstResult->header();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+
+private Q_SLOTS:
+    void init() {
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+        tree_ = std::make_unique<TempTree>();
+        index_ = std::make_unique<TempIndex>();
+        // Index order is not name order, so a sort shows.
+        const std::pair<const char*, size_t> files[] = {
+            {"m-report.txt", 10240}, {"b-report.txt", 9728}, {"z-report.txt", 1}, {"notes.doc", 2097152}};
+        for (auto [name, bytes] : files) {
+            tree_->file(std::string("d/") + name, std::string(bytes, 'x'));
+            index_->store().insertRecord(tree_->path("d"), name, EntryType::File);
+        }
+        tree_->folder("d/a-reports");
+        index_->store().insertRecord(tree_->path("d"), "a-reports", EntryType::Folder);
+        index_->store().commitBatch();
+        urls_ = std::make_unique<CountingUrls>();
+        services_ = std::make_unique<Services>();
+        services_->store = &index_->store();
+        services_->urls = urls_.get();
+        windows_ = std::make_unique<Windows>(*services_);
+        ends_.clear();
+        setEndHandler([this](int status) { ends_ << status; });
+        main().show();
+    }
+    void cleanup() {
+        windows_.reset();
+        setEndHandler({});
+        resetProgramEnding();
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void searchRunsItsStepsInOrder() {
+        WaitingWatcher watcher(*windows_);
+        search(QStringLiteral("report"));
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
+        QCOMPARE(columnTexts(result(), 0),
+                 QStringList({"m-report.txt", "b-report.txt", "z-report.txt", "a-reports"}));
+        QCOMPARE(columnTexts(result(), 2), QStringList({"10 KB(s)", "9.5 KB(s)", "1 Bytes(s)", "Folder"}));
+        QVERIFY(result().isVisible());
+        QVERIFY(!windows_->searching().isVisible());
+        QVERIFY(!main().isVisible());
+        // The waiting window came after the list was emptied and went after the results window came.
+        QCOMPARE(watcher.shown, 1);
+        QCOMPARE(watcher.rowsWhenShown, 0);
+        QVERIFY(!watcher.resultVisibleWhenShown);
+        QVERIFY(watcher.mainVisibleWhenShown);
+        QVERIFY(watcher.resultVisibleWhenHidden);
+        QVERIFY(watcher.mainVisibleWhenHidden);
+        // The box keeps its text for the next search.
+        QCOMPARE(main().txtSearch->text(), QStringLiteral("report"));
+        QVERIFY(urls_->opened == 0 && ends_.isEmpty());
+    }
+
+    void secondSearchCountsOnlyItsOwn() {
+        search(QString());
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("5 item(s) found"));
+        QTest::mouseClick(result().cmdNewSearch, Qt::LeftButton);
+        search(QStringLiteral("notes"));
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("1 item(s) found"));
+        QCOMPARE(columnTexts(result(), 0), QStringList({"notes.doc"}));
+    }
+
+    void emptyEndings_data() {
+        QTest::addColumn<bool>("unreachable");
+        QTest::newRow("no hits") << false;
+        QTest::newRow("query cannot be opened") << true;
+    }
+    void emptyEndings() {
+        QFETCH(bool, unreachable);
+        search(QStringLiteral("report"));  // rows that the next search must take away
+        QTest::mouseClick(result().cmdNewSearch, Qt::LeftButton);
+        if (unreachable) services_->store = nullptr;
+        search(unreachable ? QStringLiteral("report") : QStringLiteral("nothing-like-this"));
+        QCOMPARE(result().results().count(), 0);
+        QCOMPARE(result().lstResult->model()->rowCount(), 0);
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("0 item(s) found"));
+        QVERIFY(result().isVisible());
+        QVERIFY(!main().isVisible());
+        QVERIFY(!windows_->searching().isVisible());
+    }
+
+    void keys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("searches");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+        QTest::newRow("Shift+Enter") << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
+        QTest::newRow("Ctrl+Alt+Enter") << int(Qt::Key_Return) << int(Qt::ControlModifier | Qt::AltModifier)
+                                        << true;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+        QTest::newRow("letter") << int(Qt::Key_R) << int(Qt::NoModifier) << false;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << false;
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << false;
+        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << false;
+    }
+    void keys() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, searches);
+        main().txtSearch->setText(QStringLiteral("notes"));
+        QTest::keyClick(main().txtSearch, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(result().isVisible(), searches);
+        QCOMPARE(main().isVisible(), !searches);
+        if (searches) QCOMPARE(result().lblSearchResult->text(), QStringLiteral("1 item(s) found"));
+    }
+
+    void keyUpClearsOnlyEnter() {
+        int enter = 13, letter = 65;
+        main().txtSearch->setText(QStringLiteral("zzz"));
+        main().txtSearch_KeyUp(letter, /*shift=*/1);
+        QCOMPARE(letter, 65);
+        QVERIFY(!windows_->isLoadedResult() || !result().isVisible());
+        main().txtSearch_KeyUp(enter, /*shift=*/1);
+        QCOMPARE(enter, 0);
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("0 item(s) found"));
+    }
+
+    void headerClicksSort() {
+        search(QStringLiteral("report"));
+        clickHeader(ResultsModel::NameColumn);
+        const QStringList byName = {"a-reports", "b-report.txt", "m-report.txt", "z-report.txt"};
+        QCOMPARE(columnTexts(result(), 0), byName);
+        // The view shows the model's order.
+        QCOMPARE(result().lstResult->model()->index(0, 0).data().toString(), QStringLiteral("a-reports"));
+        clickHeader(ResultsModel::NameColumn);
+        QCOMPARE(columnTexts(result(), 0), byName);
+        // Sizes as texts: "10 KB(s)" before "9.5 KB(s)".
+        clickHeader(ResultsModel::SizeColumn);
+        QCOMPARE(columnTexts(result(), 2), QStringList({"1 Bytes(s)", "10 KB(s)", "9.5 KB(s)", "Folder"}));
+        QCOMPARE(columnTexts(result(), 0),
+                 QStringList({"z-report.txt", "m-report.txt", "b-report.txt", "a-reports"}));
+
+        // The sort column survives New Search and the next search.
+        QTest::mouseClick(result().cmdNewSearch, Qt::LeftButton);
+        QVERIFY(!result().isVisible());
+        QVERIFY(main().isVisible());
+        QCOMPARE(main().txtSearch->text(), QStringLiteral("report"));
+        search(QStringLiteral("."));
+        QCOMPARE(columnTexts(result(), 2), QStringList({"1 Bytes(s)", "10 KB(s)", "2 MB(s)", "9.5 KB(s)"}));
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
+    }
+
+    void newSearchKeepsTheList() {
+        search(QStringLiteral("report"));
+        result().lstResult->setCurrentIndex(result().results().index(2, 0));
+        QTest::mouseClick(result().cmdNewSearch, Qt::LeftButton);
+        QVERIFY(!result().isVisible());
+        QVERIFY(main().isVisible());
+        QCOMPARE(result().results().count(), 4);
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
+        QCOMPARE(result().lstResult->currentIndex().row(), 2);
+        QVERIFY(ends_.isEmpty());
+    }
+
+    void endLeavesAtOnce() {
+        search(QStringLiteral("report"));
+        QTest::mouseClick(result().cmdClose, Qt::LeftButton);
+        QCOMPARE(ends_, QList<int>({0}));
+        // Nothing a closing search window does happens: no web page.
+        QCOMPARE(urls_->opened, 0);
+        QCOMPARE(index_->records().size(), size_t(5));
+    }
+};
+
+QTEST_MAIN(TestSearchWindow)
+#include "test_search_window.moc"
