@@ -74,6 +74,8 @@ class TestUiLayout : public QObject {
     void initialStates();
     void resultList();
     void startTabOrder();
+    void overlaps_data();
+    void overlaps();
 };
 
 void TestUiLayout::controls_data() {
@@ -295,6 +297,29 @@ void TestUiLayout::startTabOrder() {
     QCOMPARE(nextFocusable(start.cmdExit), start.cmdScan);
     QCOMPARE(nextFocusable(start.cmdScan), start.cmdStart);
     QCOMPARE(nextFocusable(start.cmdStart), start.cmdExit);
+}
+
+void TestUiLayout::overlaps_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QString>("onTop");  // empty: the window itself
+    QTest::newRow("start: Scan pc above the text's white box") << "frmStart" << QPoint(200, 228) << "cmdScan";
+    QTest::newRow("start: Exit above the text's white box") << "frmStart" << QPoint(380, 230) << "cmdExit";
+    QTest::newRow("programmer: title above the banner")
+        << "frmAboutProgrammer" << QPoint(150, 20) << "Label1";
+    QTest::newRow("programmer: banner beside the title")
+        << "frmAboutProgrammer" << QPoint(20, 20) << "Image2";
+    QTest::newRow("programmer: the rule takes no clicks") << "frmAboutProgrammer" << QPoint(437, 88) << "";
+}
+
+void TestUiLayout::overlaps() {
+    QFETCH(QString, window);
+    QFETCH(QPoint, at);
+    QFETCH(QString, onTop);
+
+    UiFixture ui;
+    QWidget* child = windowNamed(ui.windows(), window).childAt(at);
+    QCOMPARE(child ? child->objectName() : QString(), onTop);
 }
 
 QTEST_MAIN(TestUiLayout)

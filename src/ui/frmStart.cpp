@@ -49,7 +49,9 @@ frmStart::frmStart(Windows& windows, Services& services)
     cmdScan = makeButton("cmdScan", 160, "frmStart/cmdScan");
     cmdExit = makeButton("cmdExit", 312, "frmStart/cmdExit");
 
-    stackAsListed({Picture1, Label1, cmdStart, cmdScan, cmdExit});
+    // The buttons lie above the text's white box, which reaches into their top edge: a label never hides a
+    // picture box.
+    stackAsListed({cmdStart, cmdScan, cmdExit, Picture1, Label1});
     setTabIndexes({{1, Picture1}, {0, Label1}, {4, cmdStart}, {3, cmdScan}, {2, cmdExit}});
 
     connect(cmdStart, &PictureBox::clicked, this, &frmStart::cmdStart_Click);
