@@ -19,7 +19,7 @@ QString fromBytes(std::string_view bytes) {
 }  // namespace
 
 int compareCellTexts(const QString& a, const QString& b) {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    const int folded = QString::compare(a.toCaseFolded(), b.toCaseFolded(), Qt::CaseSensitive);
     return folded != 0 ? folded : QString::compare(a, b, Qt::CaseSensitive);
 }
 
@@ -242,19 +242,25 @@ std::vector<uint32_t> ResultsModel::sortedOrder() const {
         }
     }
 
-    // Rank the distinct texts; equal texts share a rank.
+    // Rank the distinct texts; equal texts share a rank. Folding each text once up front is the same order
+    // as compareCellTexts and several times faster than folding inside every comparison.
+    std::vector<QString> folded(texts.size());
+    for (size_t t = 0; t < texts.size(); ++t) folded[t] = texts[t].toCaseFolded();
+    auto less = [&](uint32_t a, uint32_t b) {
+        const int byFolded = QString::compare(folded[a], folded[b], Qt::CaseSensitive);
+        return byFolded != 0 ? byFolded < 0 : QString::compare(texts[a], texts[b], Qt::CaseSensitive) < 0;
+    };
     std::vector<uint32_t> byText(texts.size());
     std::iota(byText.begin(), byText.end(), 0u);
-    std::sort(byText.begin(), byText.end(),
-              [&](uint32_t a, uint32_t b) { return compareCellTexts(texts[a], texts[b]) < 0; });
+    std::sort(byText.begin(), byText.end(), less);
     std::vector<uint32_t> rank(texts.size());
     uint32_t ranks = 0;
     for (size_t k = 0; k < byText.size(); ++k) {
-        if (k > 0 && compareCellTexts(texts[byText[k - 1]], texts[byText[k]]) != 0) ++ranks;
+        if (k > 0 && less(byText[k - 1], byText[k])) ++ranks;
         rank[byText[k]] = ranks;
     }
-    texts.clear();
-    texts.shrink_to_fit();
+    folded = {};
+    texts = {};
 
     // A counting sort by rank is stable: rows with equal texts keep the order in which they came.
     std::vector<uint32_t> start(static_cast<size_t>(ranks) + 2, 0);
