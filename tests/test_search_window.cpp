@@ -233,6 +233,23 @@ private Q_SLOTS:
         QVERIFY(ends_.isEmpty());
     }
 
+    void addResultRowTakesTheCurrentRecord() {
+        RecordSet records = index_->store().searchFiles("report");
+        QCOMPARE(records.RecordCount(), 4);
+        records.MoveFirst();
+        records.MoveNext();
+        main().AddResultRow(records);
+        QCOMPARE(records.position(), size_t(1));  // the record set is not moved
+        records.MoveNext();
+        records.MoveNext();
+        main().AddResultRow(records);
+        records.MoveNext();
+        main().AddResultRow(records);  // past the end: no row
+        QCOMPARE(columnTexts(result(), 0), QStringList({"b-report.txt", "a-reports"}));
+        QCOMPARE(columnTexts(result(), 2), QStringList({"9.5 KB(s)", "Folder"}));
+        QVERIFY(!result().results().cellText(0, ResultsModel::DateColumn).isEmpty());
+    }
+
     void endLeavesAtOnce() {
         search(QStringLiteral("report"));
         QTest::mouseClick(result().cmdClose, Qt::LeftButton);
