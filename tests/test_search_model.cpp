@@ -38,7 +38,7 @@ QStringList column(const ResultsModel& model, int col) {
 class TestSearchModel : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { QLocale::setDefault(QLocale(QStringLiteral("en_US"))); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
 
@@ -53,10 +53,13 @@ private Q_SLOTS:
         QCOMPARE(model.count(), 4);
         QCOMPARE(model.columnCount(), 4);
         const QStringList headers = {"File Name", "File Path", "Size", "Date Modified"};
-        for (int c = 0; c < 4; ++c) QCOMPARE(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
-        QCOMPARE(column(model, ResultsModel::NameColumn), QStringList({"a.txt", "gone.txt", "docs", "b.bin"}));
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
+        QCOMPARE(column(model, ResultsModel::NameColumn),
+                 QStringList({"a.txt", "gone.txt", "docs", "b.bin"}));
         QCOMPARE(column(model, ResultsModel::FolderColumn), QStringList({"/data", "/data", "/data", "/"}));
-        QCOMPARE(column(model, ResultsModel::SizeColumn), QStringList({"1.2 KB(s)", "", "Folder", "1.5 MB(s)"}));
+        QCOMPARE(column(model, ResultsModel::SizeColumn),
+                 QStringList({"1.2 KB(s)", "", "Folder", "1.5 MB(s)"}));
         QCOMPARE(column(model, ResultsModel::DateColumn),
                  QStringList({"3/5/24 1:05:09 PM", "", "", "3/5/24 1:05:09 PM"}));
         QCOMPARE(model.data(model.index(3, 2), Qt::DisplayRole).toString(), QStringLiteral("1.5 MB(s)"));
@@ -123,8 +126,8 @@ private Q_SLOTS:
 
     void equalTextsKeepArrivalOrder() {
         ResultsModel model;
-        model.append(rowsOf({{"same", "/1", -1, {}}, {"same", "/2", -1, {}}, {"a", "/3", -1, {}},
-                             {"same", "/4", -1, {}}}));
+        model.append(rowsOf(
+            {{"same", "/1", -1, {}}, {"same", "/2", -1, {}}, {"a", "/3", -1, {}}, {"same", "/4", -1, {}}}));
         model.sortByColumn(ResultsModel::NameColumn);
         QCOMPARE(column(model, ResultsModel::FolderColumn), QStringList({"/3", "/1", "/2", "/4"}));
     }

@@ -36,7 +36,7 @@ class TestSearchQuery : public QObject {
     std::unique_ptr<TempTree> tree_;
     std::unique_ptr<TempIndex> index_;
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase() {
         tree_ = std::make_unique<TempTree>();
         index_ = std::make_unique<TempIndex>();
@@ -56,24 +56,38 @@ private Q_SLOTS:
         QStringList all({"docs"});
         for (const char* n : kFiles) all << QString::fromUtf8(n);
         all.sort();
-        const QStringList txt = {"50%.txt", "a_c.txt", "abc.txt", "ac.txt", "don't.txt",
-                                 "notes.txt", "readme.txt", "über.txt"};
-        QTest::newRow("empty lists everything") << "" << "" << all;
+        const QStringList txt = {"50%.txt",   "a_c.txt",   "abc.txt",    "ac.txt",
+                                 "don't.txt", "notes.txt", "readme.txt", "über.txt"};
+        QTest::newRow("empty lists everything") << ""
+                                                << "" << all;
         QTest::newRow("first text of the box")
-            << ".exe" << ".exe" << QStringList({"setup.exe", "setup.exe.bak", "x.executable"});
-        QTest::newRow("star") << "*.txt" << "%.txt" << txt;
-        QTest::newRow("no star") << ".txt" << ".txt" << txt;
-        QTest::newRow("blank") << "my file" << "my%file" << QStringList({"my_big_file.doc"});
-        QTest::newRow("question mark is any run") << "a?c" << "a%c" << QStringList({"a_c.txt", "abc.txt", "ac.txt"});
-        QTest::newRow("all three, in order") << "s* ?x" << "s%%%x" << QStringList({"notes.txt", "setup.exe", "setup.exe.bak"});
-        QTest::newRow("letter case") << "README" << "README" << QStringList({"readme.txt"});
-        QTest::newRow("letter case beyond ascii") << "ÜBER" << "ÜBER" << QStringList({"über.txt"});
-        QTest::newRow("apostrophe") << "don't" << "don't" << QStringList({"don't.txt"});
-        QTest::newRow("underscore is one character") << "a_c" << "a_c" << QStringList({"a_c.txt", "abc.txt"});
-        QTest::newRow("typed percent") << "50%" << "50%" << all.filter(QStringLiteral("50"));
-        QTest::newRow("statement text is only pattern")
-            << "' OR 1=1 --" << "'%OR%1=1%--" << QStringList();
-        QTest::newRow("no hits") << "zzz" << "zzz" << QStringList();
+            << ".exe"
+            << ".exe" << QStringList({"setup.exe", "setup.exe.bak", "x.executable"});
+        QTest::newRow("star") << "*.txt"
+                              << "%.txt" << txt;
+        QTest::newRow("no star") << ".txt"
+                                 << ".txt" << txt;
+        QTest::newRow("blank") << "my file"
+                               << "my%file" << QStringList({"my_big_file.doc"});
+        QTest::newRow("question mark is any run") << "a?c"
+                                                  << "a%c" << QStringList({"a_c.txt", "abc.txt", "ac.txt"});
+        QTest::newRow("all three, in order")
+            << "s* ?x"
+            << "s%%%x" << QStringList({"notes.txt", "setup.exe", "setup.exe.bak"});
+        QTest::newRow("letter case") << "README"
+                                     << "README" << QStringList({"readme.txt"});
+        QTest::newRow("letter case beyond ascii") << "ÜBER"
+                                                  << "ÜBER" << QStringList({"über.txt"});
+        QTest::newRow("apostrophe") << "don't"
+                                    << "don't" << QStringList({"don't.txt"});
+        QTest::newRow("underscore is one character") << "a_c"
+                                                     << "a_c" << QStringList({"a_c.txt", "abc.txt"});
+        QTest::newRow("typed percent") << "50%"
+                                       << "50%" << all.filter(QStringLiteral("50"));
+        QTest::newRow("statement text is only pattern") << "' OR 1=1 --"
+                                                        << "'%OR%1=1%--" << QStringList();
+        QTest::newRow("no hits") << "zzz"
+                                 << "zzz" << QStringList();
     }
     void pattern() {
         QFETCH(QString, text);

@@ -8,7 +8,7 @@ using namespace trovander;
 class TestSearchText : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void cleanup() { QLocale::setDefault(QLocale::c()); }
 
     void sizeText_data() {

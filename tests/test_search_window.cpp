@@ -19,14 +19,14 @@ using trovander::testing::TempTree;
 
 namespace {
 class CountingUrls final : public UrlOpener {
-public:
+  public:
     void openUrl(const QString&) override { ++opened; }
     int opened = 0;
 };
 
 // Notes what the other windows look like at the moment the waiting window comes and goes.
 class WaitingWatcher : public QObject {
-public:
+  public:
     WaitingWatcher(Windows& windows) : windows_(windows) { windows.searching().installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Show) {
@@ -44,7 +44,7 @@ public:
     bool resultVisibleWhenShown = true, mainVisibleWhenShown = false;
     bool resultVisibleWhenHidden = false, mainVisibleWhenHidden = false;
 
-private:
+  private:
     Windows& windows_;
 };
 
@@ -79,7 +79,7 @@ class TestSearchWindow : public QObject {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         QLocale::setDefault(QLocale(QStringLiteral("en_US")));
         tree_ = std::make_unique<TempTree>();
@@ -166,8 +166,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("searches");
         QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
         QTest::newRow("Shift+Enter") << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
-        QTest::newRow("Ctrl+Alt+Enter") << int(Qt::Key_Return) << int(Qt::ControlModifier | Qt::AltModifier)
-                                        << true;
+        QTest::newRow("Ctrl+Alt+Enter")
+            << int(Qt::Key_Return) << int(Qt::ControlModifier | Qt::AltModifier) << true;
         QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
         QTest::newRow("letter") << int(Qt::Key_R) << int(Qt::NoModifier) << false;
         QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << false;

@@ -39,10 +39,14 @@ SearchOptions parse(int argc, char** argv) {
     SearchOptions o;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--entries" && i + 1 < argc) o.entries = std::strtoull(argv[++i], nullptr, 10);
-        else if (a == "--tree" && i + 1 < argc) o.treeDir = argv[++i];
-        else if (a == "--pattern" && i + 1 < argc) o.patterns.emplace_back(argv[++i]);
-        else if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
+        if (a == "--entries" && i + 1 < argc)
+            o.entries = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--tree" && i + 1 < argc)
+            o.treeDir = argv[++i];
+        else if (a == "--pattern" && i + 1 < argc)
+            o.patterns.emplace_back(argv[++i]);
+        else if (a == "--runs" && i + 1 < argc)
+            o.runs = std::max(1, std::atoi(argv[++i]));
     }
     return o;
 }
@@ -76,7 +80,8 @@ Counted runCounting(const std::vector<std::string>& argv) {
     ::close(out[1]);
     Counted c;
     char buffer[1 << 16];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) c.records += std::count(buffer, buffer + n, '\0');
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        c.records += std::count(buffer, buffer + n, '\0');
     ::close(out[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -112,7 +117,7 @@ std::string toolsDir() {
 
 // One start of the program's windows over a freshly opened index: the page cache of the engine is empty.
 class Session {
-public:
+  public:
     Session(const std::string& dbPath, bool idleWarmUp) {
         store_ = trovander::IndexStore::open(dbPath);
         // The warm-up the search window schedules takes the store it finds when it is made.
@@ -144,7 +149,7 @@ public:
         return ms;
     }
 
-private:
+  private:
     std::unique_ptr<trovander::IndexStore> store_;
     trovander::Services services_;
     std::unique_ptr<trovander::Windows> windows_;
@@ -172,12 +177,13 @@ int runSearchBench(int argc, char** argv) {
         tree.entries = bench::countEntries(tree.root);
     } else {
         const std::string dir = o.treeDir.empty() ? bench::defaultTreeDir(o.entries) : o.treeDir;
-        std::fprintf(stderr, "tree of %llu entries under %s ...\n", static_cast<unsigned long long>(o.entries),
-                     dir.c_str());
+        std::fprintf(stderr, "tree of %llu entries under %s ...\n",
+                     static_cast<unsigned long long>(o.entries), dir.c_str());
         tree = bench::generateTree(dir, o.entries);
     }
 
-    const fs::path work = fs::temp_directory_path() / ("trovander-bench-search-" + std::to_string(::getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("trovander-bench-search-" + std::to_string(::getpid()));
     fs::create_directories(work);
     const std::string dbPath = (work / "Main.mdb").string();
     IndexStore::createEmpty(dbPath);
@@ -241,11 +247,12 @@ int runSearchBench(int argc, char** argv) {
             if (havePlocate) {
                 // -b: the name alone, as the index matches; a glob when the text has wildcards or is empty.
                 const bool plain = !r.text.empty() && r.text.find_first_of(" *?") == std::string::npos;
-                const Counted c = runCounting({"plocate", "-i", "-b", "-0", "-d", plocateDb,
-                                               plain ? r.text : globOf(r.text)});
+                const Counted c = runCounting(
+                    {"plocate", "-i", "-b", "-0", "-d", plocateDb, plain ? r.text : globOf(r.text)});
                 if (c.seconds >= 0) plocate.push_back(c.seconds * 1000), r.plocateHits = c.records;
             }
-            const Counted c = runCounting({"find", tree.root, "-mindepth", "1", "-iname", globOf(r.text), "-print0"});
+            const Counted c =
+                runCounting({"find", tree.root, "-mindepth", "1", "-iname", globOf(r.text), "-print0"});
             if (c.seconds >= 0) find.push_back(c.seconds * 1000), r.findHits = c.records;
         }
         r.plocateMs = bench::median(plocate);
@@ -260,16 +267,20 @@ int runSearchBench(int argc, char** argv) {
         std::printf("hits\t%s\t%lld\n", r.text.c_str(), r.hits);
         std::printf("  trovander %.1f ms", r.ms);
         if (r.plocateMs >= 0)
-            std::printf(" | plocate -i %.1f ms, %lld hits, ratio %.2f", r.plocateMs, r.plocateHits, r.ms / r.plocateMs);
+            std::printf(" | plocate -i %.1f ms, %lld hits, ratio %.2f", r.plocateMs, r.plocateHits,
+                        r.ms / r.plocateMs);
         else
             std::printf(" | plocate not installed");
-        if (r.findMs >= 0) std::printf(" | find -iname %.1f ms, %lld hits, ratio %.2f", r.findMs, r.findHits, r.ms / r.findMs);
+        if (r.findMs >= 0)
+            std::printf(" | find -iname %.1f ms, %lld hits, ratio %.2f", r.findMs, r.findHits,
+                        r.ms / r.findMs);
         std::printf("\n");
     }
     std::printf("peak resident memory: %.0f MiB during the empty searches, %.0f MiB for the whole run\n",
                 emptyPeakMb, std::max(runPeakMb, emptyPeakMb));
     std::printf("search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f\n",
-                results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb);
+                results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms,
+                emptyPeakMb);
     fs::remove_all(work);
     return 0;
 }

@@ -50,7 +50,8 @@ uint32_t ResultRows::folderFor(std::string_view folder) {
     if (!folders_.empty() && folderAt(static_cast<uint32_t>(folders_.size() - 1)) == folder)
         return static_cast<uint32_t>(folders_.size() - 1);
     // At most half full, so probe runs stay short.
-    if (folderSlots_.size() < 2 * (folders_.size() + 1)) rehashFolders(std::max<size_t>(64, 4 * folders_.size()));
+    if (folderSlots_.size() < 2 * (folders_.size() + 1))
+        rehashFolders(std::max<size_t>(64, 4 * folders_.size()));
     const size_t mask = folderSlots_.size() - 1;
     size_t at = std::hash<std::string_view>()(folder) & mask;
     for (; folderSlots_[at] != kNoFolder; at = (at + 1) & mask) {
@@ -63,11 +64,13 @@ uint32_t ResultRows::folderFor(std::string_view folder) {
     return index;
 }
 
-void ResultRows::add(std::string_view name, std::string_view folder, int64_t sizeBytes, int64_t modifiedSecs) {
+void ResultRows::add(std::string_view name, std::string_view folder, int64_t sizeBytes,
+                     int64_t modifiedSecs) {
     const uint32_t folderIndex = folderFor(folder);
     const uint64_t nameOffset = bytes_.size();
     bytes_.append(name);
-    entries_.push_back({nameOffset, static_cast<uint32_t>(name.size()), folderIndex, sizeBytes, modifiedSecs});
+    entries_.push_back(
+        {nameOffset, static_cast<uint32_t>(name.size()), folderIndex, sizeBytes, modifiedSecs});
 }
 
 void ResultRows::addFile(std::string_view name, std::string_view folder) { add(name, folder, kNotFound, 0); }
@@ -118,10 +121,18 @@ void ResultsModel::addRow(std::string_view name, std::string_view folder, const 
     // Sorted: the row goes after every row whose text is not greater, as the list keeps its order.
     QString text;
     switch (sortColumn_) {
-        case NameColumn: text = fromBytes(name); break;
-        case FolderColumn: text = fromBytes(folder); break;
-        case SizeColumn: text = sizeText; break;
-        default: text = dateText; break;
+        case NameColumn:
+            text = fromBytes(name);
+            break;
+        case FolderColumn:
+            text = fromBytes(folder);
+            break;
+        case SizeColumn:
+            text = sizeText;
+            break;
+        default:
+            text = dateText;
+            break;
     }
     const auto pos = std::upper_bound(order_.begin(), order_.end(), text, [&](const QString& t, uint32_t s) {
         return compareCellTexts(t, storedText(s, sortColumn_)) < 0;
@@ -170,8 +181,10 @@ void ResultsModel::append(ResultRows&& rows) {
 QString ResultsModel::storedText(size_t stored, int column) const {
     const ResultRows::Entry& e = rows_.entries_[stored];
     switch (column) {
-        case NameColumn: return fromBytes(rows_.name(stored));
-        case FolderColumn: return fromBytes(rows_.folder(stored));
+        case NameColumn:
+            return fromBytes(rows_.name(stored));
+        case FolderColumn:
+            return fromBytes(rows_.folder(stored));
         case SizeColumn:
             if (e.sizeBytes >= 0) return advFileLen(static_cast<double>(e.sizeBytes));
             if (e.sizeBytes == ResultRows::kFolder) return folderText();
@@ -181,7 +194,8 @@ QString ResultsModel::storedText(size_t stored, int column) const {
             if (e.sizeBytes >= 0) return DateText().formatSecs(e.modifiedSecs);
             if (e.sizeBytes == ResultRows::kGivenTexts) return rows_.texts_[e.modifiedSecs].second;
             return {};
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -231,7 +245,8 @@ std::vector<uint32_t> ResultsModel::sortedOrder() const {
                 const int64_t value = size ? e.sizeBytes : e.modifiedSecs;
                 auto [it, fresh] = byValue.try_emplace(value, 0);
                 if (fresh)
-                    it->second = newText(size ? advFileLen(static_cast<double>(value)) : dates.formatSecs(value));
+                    it->second =
+                        newText(size ? advFileLen(static_cast<double>(value)) : dates.formatSecs(value));
                 textOf[i] = it->second;
             } else if (e.sizeBytes == ResultRows::kGivenTexts) {
                 const auto& given = rows_.texts_[e.modifiedSecs];
@@ -290,8 +305,8 @@ void ResultsModel::sortByColumn(int column) {
         QModelIndexList after;
         after.reserve(before.size());
         for (qsizetype k = 0; k < before.size(); ++k)
-            after.push_back(index(static_cast<int>(viewOf[storedBefore[static_cast<size_t>(k)]]),
-                                  before[k].column()));
+            after.push_back(
+                index(static_cast<int>(viewOf[storedBefore[static_cast<size_t>(k)]]), before[k].column()));
         changePersistentIndexList(before, after);
     }
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);

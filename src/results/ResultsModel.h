@@ -15,18 +15,21 @@ namespace trovander {
 
 // The rows of one search as they are gathered, before they go into the model in one step.
 class ResultRows {
-public:
+  public:
     void reserve(size_t rows, size_t bytes);
     // A file record; its size and date stay empty until setFound.
     void addFile(std::string_view name, std::string_view folder);
     // A folder record: "Folder" in the size cell, no date.
     void addFolder(std::string_view name, std::string_view folder);
     // A row whose size and date cells are given as texts.
-    void addTexts(std::string_view name, std::string_view folder, const QString& sizeText, const QString& dateText);
+    void addTexts(std::string_view name, std::string_view folder, const QString& sizeText,
+                  const QString& dateText);
 
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
-    bool isFile(size_t row) const { return entries_[row].sizeBytes == kNotFound || entries_[row].sizeBytes >= 0; }
+    bool isFile(size_t row) const {
+        return entries_[row].sizeBytes == kNotFound || entries_[row].sizeBytes >= 0;
+    }
     std::string_view name(size_t row) const;
     std::string_view folder(size_t row) const;
     // Rows that share a folder index share the folder.
@@ -35,7 +38,7 @@ public:
     // so look-ups of different rows may run on different threads.
     void setFound(size_t row, int64_t sizeBytes, int64_t modifiedSecs);
 
-private:
+  private:
     friend class ResultsModel;
     static constexpr int64_t kNotFound = -1;
     static constexpr int64_t kFolder = -2;
@@ -59,8 +62,8 @@ private:
     void rehashFolders(size_t slots);
     void add(std::string_view name, std::string_view folder, int64_t sizeBytes, int64_t modifiedSecs);
 
-    std::string bytes_;  // every name and folder, back to back
-    std::vector<Span> folders_;        // each distinct folder once
+    std::string bytes_;                  // every name and folder, back to back
+    std::vector<Span> folders_;          // each distinct folder once
     std::vector<uint32_t> folderSlots_;  // open-addressing table of folder indices, a power of two long
     std::vector<Entry> entries_;
     std::vector<std::pair<QString, QString>> texts_;
@@ -68,7 +71,7 @@ private:
 
 class ResultsModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { NameColumn = 0, FolderColumn = 1, SizeColumn = 2, DateColumn = 3, ColumnCount = 4 };
 
     explicit ResultsModel(QObject* parent = nullptr);
@@ -77,7 +80,8 @@ public:
     void clear();
     // Adds a row; name and folder are the stored bytes (shown with replacement characters where they are
     // not UTF-8, kept as they are for opening).
-    void addRow(std::string_view name, std::string_view folder, const QString& sizeText, const QString& dateText);
+    void addRow(std::string_view name, std::string_view folder, const QString& sizeText,
+                const QString& dateText);
     // Adds the rows of one search at once (after the rows already there).
     void append(ResultRows&& rows);
     int count() const { return rowCount(); }
@@ -101,7 +105,7 @@ public:
     // A view's sort request sorts ascending whatever order it asks for: the list has only that direction.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-private:
+  private:
     size_t storedRow(int row) const { return order_.empty() ? static_cast<size_t>(row) : order_[row]; }
     QString storedText(size_t stored, int column) const;
     // The view order of all stored rows by the sort column's texts.

@@ -15,12 +15,12 @@ QString advFileLen(double size, const QLocale& locale = QLocale());
 // The date of last change under the regional settings: short date, a blank, the long time with seconds
 // (no time zone). A time of exactly midnight is left out and the date stands alone.
 class DateText {
-public:
+  public:
     explicit DateText(const QLocale& locale = QLocale());
     QString format(const QDateTime& localTime) const;
     QString formatSecs(int64_t secsSinceEpoch) const;
 
-private:
+  private:
     QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;

@@ -29,7 +29,7 @@ void replaceAll(std::string& text, char from, char to) { std::replace(text.begin
 // Looks up the files of rows [begin, end). Rows of one folder come together, so each folder is opened
 // once and its files are looked up relative to it; that skips walking the folder's path for every file.
 class FolderLookup {
-public:
+  public:
     explicit FolderLookup(ResultRows& rows) : rows_(rows) {}
     ~FolderLookup() { closeFolder(); }
     FolderLookup(const FolderLookup&) = delete;
@@ -41,7 +41,7 @@ public:
         }
     }
 
-private:
+  private:
     void lookUp(size_t row, size_t end) {
         const uint32_t folder = rows_.folderIndex(row);
         if (!haveFolder_ || folder != folder_) {
@@ -122,7 +122,8 @@ void lookUpFiles(ResultRows& rows) {
 
 namespace {
 // A record becomes a row: "1" in FileType marks a folder, anything else is a file.
-void addRecord(std::string_view fileName, std::string_view filePath, std::string_view fileType, ResultRows& rows) {
+void addRecord(std::string_view fileName, std::string_view filePath, std::string_view fileType,
+               ResultRows& rows) {
     if (fileType == "1") {
         rows.addFolder(fileName, filePath);
     } else {
@@ -171,7 +172,8 @@ bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
 void addResultRow(const RecordSet& records, ResultsModel& list) {
     if (records.AtEnd()) return;
     ResultRows rows;
-    addRecord(fieldOf(records, records.columnIndex("FileName")), fieldOf(records, records.columnIndex("Filepath")),
+    addRecord(fieldOf(records, records.columnIndex("FileName")),
+              fieldOf(records, records.columnIndex("Filepath")),
               fieldOf(records, records.columnIndex("FileType")), rows);
     lookUpFiles(rows);
     list.append(std::move(rows));
@@ -180,7 +182,8 @@ void addResultRow(const RecordSet& records, ResultsModel& list) {
 int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
               const std::function<void()>& queryOpened) {
     const QByteArray text = searchText.toUtf8();
-    const std::string pattern = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    const std::string pattern =
+        namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     ResultRows rows;
     readSearch(store, pattern, rows);
     list.clear();

@@ -42,7 +42,7 @@ void warmIndexCache(IndexStore* store);
 
 // Runs warmIndexCache once from the event loop, as soon as the loop is idle after this object is made.
 class IndexWarmUp : public QObject {
-public:
+  public:
     explicit IndexWarmUp(IndexStore* store);
 };
 
