@@ -161,7 +161,7 @@ private Q_SLOTS:
         int searches = 0;
         std::set<int> seen;
         while (rebuild.state() != QProcess::NotRunning || searches == 0) {
-            const int count = openSearch(&index.store(), namePattern("")).RecordCount();
+            const int count = index.store().searchFiles(namePattern("")).RecordCount();
             // Batches commit whole at folder boundaries: a count is the whole old or new index, or the
             // records of whole folders (each folder's record and its 400 files).
             QVERIFY2(count == full || count % 401 == 0, qPrintable(QString("torn count %1").arg(count)));
@@ -227,7 +227,7 @@ private Q_SLOTS:
                 if (rng.bounded(20) == 0) text += QChar(char16_t(0x20 + rng.bounded(0x7e - 0x20)));
                 else text += alphabet[qsizetype(rng.bounded(quint32(alphabet.size())))];
             }
-            RecordSet rs = openSearch(&index.store(), namePattern(text.toStdString()));
+            RecordSet rs = index.store().searchFiles(namePattern(text.toStdString()));
             QStringList got, expected;
             for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) {
                 const auto v = rs.Fields("FileName");
