@@ -1,24 +1,21 @@
 #include <QApplication>
 #include <QDateTime>
-#include <QMessageBox>
 
 #include "app/IndexStore.h"
 #include "results/Opener.h"
 #include "ui/DesktopUrlOpener.h"
 #include "ui/Windows.h"
+#include "ui/StartUp.h"
 #include "ui/frmStart.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The program ends only by its own decision (EndProgramNow), never because its last window closed.
     QApplication::setQuitOnLastWindowClosed(false);
-    std::unique_ptr<trovander::IndexStore> Conn;
-    try {
-        Conn = trovander::IndexStore::open(trovander::IndexStore::defaultPath());
-    } catch (const trovander::StoreError& e) {
-        QMessageBox::critical(nullptr, QStringLiteral("Trovander"), QString::fromStdString(e.what()));
-        return 1;
-    }
+    // A missing, foreign, locked or read-only index: one message, no window, nothing written.
+    const std::unique_ptr<trovander::IndexStore> Conn =
+        trovander::openIndexOrExplain(trovander::IndexStore::defaultPath());
+    if (!Conn) return 1;
 
     trovander::DesktopUrlOpener urls;
     trovander::Services services;
