@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
             conn.execute("BEGIN EXCLUSIVE");
         } else {
             conn.execute("BEGIN IMMEDIATE");
-            conn.execute("INSERT INTO tblFiles(FilePath,FileName,FileType) VALUES('/held','pending','0')");
+            conn.execute("INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES('pending','0',0)");
         }
         std::printf("locked\n");
         std::fflush(stdout);

@@ -123,7 +123,7 @@ private Q_SLOTS:
         if (::geteuid() != 0) QSKIP("mounting a small tmpfs needs root");
         QTemporaryDir dir;
         const std::string mnt = dir.path().toStdString();
-        if (!mountTmpfs(mnt, "size=1m")) QSKIP("this machine refuses a tmpfs mount");
+        if (!mountTmpfs(mnt, "size=256k")) QSKIP("this machine refuses a tmpfs mount");
         const std::string db = mnt + "/Main.mdb";
         IndexStore::createEmpty(db);
         {
@@ -131,7 +131,7 @@ private Q_SLOTS:
             store->insertStamp("2026-01-01T00:00:00");
         }
         TempTree tree;
-        fillTree(tree, /*folders=*/200, /*filesPerFolder=*/100);  // far more than 1 MiB of records
+        fillTree(tree, /*folders=*/200, /*filesPerFolder=*/100);  // far more than 256 KiB of records
         std::string out;
         const int status = testing::runTool("trovander-index", {db, tree.root()}, &out);
         ++faultsStaged_;

@@ -374,10 +374,10 @@ void TestStart::storeFailures_data() {
     QTest::addColumn<QString>("scanText");  // Label1 after a Scan starts with this
 
     QTest::newRow("files table gone, the check rebuilds")
-        << "tblFiles" << false << "The index could not be rebuilt: "
+        << "tblEntries" << false << "The index could not be rebuilt: "
         << "The index could not be rebuilt: ";
     QTest::newRow("files table gone, Scan rebuilds")
-        << "tblFiles" << true << QString(kDesignCaption) << "The index could not be rebuilt: ";
+        << "tblEntries" << true << QString(kDesignCaption) << "The index could not be rebuilt: ";
     QTest::newRow("stamp table gone") << "tblDated" << false << "The index could not be read: "
                                       << "The index could not be rebuilt: ";
 }

@@ -116,6 +116,7 @@ LikePattern::LikePattern(std::string_view pattern) {
                                    [](const Segment& s) { return s.units.empty(); }),
                     segments_.end());
     if (units.empty()) segments_.push_back(Segment{});
+    for (const Segment& s : segments_) hasAnyOne_ |= s.hasAnyOne;
     if (asciiPattern_) {
         for (Segment& s : segments_)
             for (char32_t u : s.units) s.ascii.push_back(u == kAnyOne ? '\0' : static_cast<char>(u));
@@ -180,10 +181,36 @@ bool LikePattern::matchUnits(const std::vector<char32_t>& textUnits) const {
     return !anchoredEnd_ || pos == len;
 }
 
+namespace {
+
+// The few code points above ASCII whose case folding is an ASCII letter (KELVIN SIGN to k, LONG S to s),
+// found once from the folding tables themselves, keyed by their UTF-8 lead byte.
+struct FoldsToAscii {
+    bool leadByte[256] = {};
+    std::vector<std::pair<char32_t, char>> points;
+    FoldsToAscii() {
+        for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+            const char32_t f = QChar::toCaseFolded(cp);
+            if (f >= 0x80) continue;
+            points.emplace_back(cp, static_cast<char>(f));
+            leadByte[cp < 0x800 ? 0xC0 | (cp >> 6) : cp < 0x10000 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18)] = true;
+        }
+    }
+};
+const FoldsToAscii& foldsToAscii() {
+    static const FoldsToAscii table;
+    return table;
+}
+
+}  // namespace
+
 bool LikePattern::matches(std::string_view text) const {
-    if (asciiPattern_) {
-        // Fast path: pure ASCII text folds byte by byte. Non-ASCII text may hold letters that fold to
-        // ASCII (KELVIN SIGN, LONG S), so it takes the full path.
+    if (asciiPattern_ && !hasAnyOne_) {
+        // Fast path: an ASCII pattern with no '_' can only ever match ASCII bytes, so the text is folded
+        // byte by byte; other bytes stay as they are and can match nothing, except the few letters that
+        // fold to ASCII, which become that letter. No decoding into code points is needed.
+        const FoldsToAscii& table = foldsToAscii();
         char stackBuf[512];
         std::unique_ptr<char[]> heapBuf;
         char* buf = stackBuf;
@@ -191,16 +218,38 @@ bool LikePattern::matches(std::string_view text) const {
             heapBuf.reset(new char[text.size()]);
             buf = heapBuf.get();
         }
-        bool ascii = true;
-        for (size_t i = 0; i < text.size(); ++i) {
+        size_t out = 0;
+        for (size_t i = 0; i < text.size();) {
             const auto c = static_cast<unsigned char>(text[i]);
-            if (c & 0x80) {
-                ascii = false;
-                break;
+            if (c < 0x80) {
+                buf[out++] = static_cast<char>(asciiLower(c));
+                ++i;
+                continue;
             }
-            buf[i] = static_cast<char>(asciiLower(c));
+            if (table.leadByte[c]) {
+                char32_t cp = 0;
+                const size_t len = decodeOne(text, i, cp);
+                if (len != 0) {
+                    const auto hit = std::find_if(table.points.begin(), table.points.end(),
+                                                  [cp](const auto& p) { return p.first == cp; });
+                    if (hit != table.points.end()) {
+                        buf[out++] = hit->second;
+                        i += len;
+                        continue;
+                    }
+                }
+            }
+            buf[out++] = static_cast<char>(c);
+            ++i;
         }
-        if (ascii) return matchAscii(std::string_view(buf, text.size()));
+        return matchAscii(std::string_view(buf, out));
+    }
+    if (asciiPattern_ && text.size() <= 512 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        // With '_' a character must be one unit: true of ASCII text byte by byte.
+        char buf[512];
+        for (size_t i = 0; i < text.size(); ++i) buf[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(text[i])));
+        return matchAscii(std::string_view(buf, text.size()));
     }
     thread_local std::vector<char32_t> units;
     foldUtf8(text, units);

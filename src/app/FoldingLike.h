@@ -31,6 +31,7 @@ private:
     bool anchoredStart_ = true;  // no leading '%'
     bool anchoredEnd_ = true;    // no trailing '%'
     bool asciiPattern_ = true;
+    bool hasAnyOne_ = false;
 };
 
 // Folded code points of UTF-8 text (invalid bytes kept apart above the Unicode range).

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "app/RecordSet.h"
 #include "app/Sqlite.h"
@@ -14,11 +15,16 @@ namespace trovander {
 constexpr std::string_view kDatabaseFileName = "Main.mdb";
 constexpr std::string_view kDatabasePassword = "wr3m7xdb";
 
+// The index records are the view tblFiles (FilePath, FileName, FileType). Underneath, each folder path is
+// stored once in tblFolders and each entry in tblEntries with its name first: a search scans a quarter of
+// the bytes a row with its whole path would take, and reads each name from the start of its row.
+//
 // The six statements. Values are bound, never spliced into the text.
 namespace sql {
-constexpr std::string_view kDeleteFiles = "DELETE FROM [tblFiles]";                                   // 1
+constexpr std::string_view kDeleteFiles[] = {"DELETE FROM [tblEntries]", "DELETE FROM [tblFolders]"};  // 1
+constexpr std::string_view kInsertFolder = "INSERT INTO [tblFolders](FolderId,FilePath) VALUES(?1,?2)";  // 2, 3
 constexpr std::string_view kInsertFile =
-    "INSERT INTO [tblFiles](FilePath,FileName,FileType) VALUES(?1,?2,?3)";                          // 2, 3
+    "INSERT INTO [tblEntries](FileName,FileType,FolderId) VALUES(?1,?2,?3)";                          // 2, 3
 constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";                // 4
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
@@ -71,8 +77,17 @@ public:
 private:
     explicit IndexStore(Connection conn);
     void beginBatch();
+    int64_t folderId(std::string_view folderPath);
+    void forgetFolders();
 
     Connection conn_;
+    Statement insertFolder_;
+    // Folder ids written by this connection, so that a path is stored once; forgotten whenever a batch
+    // may not have reached the file.
+    std::unordered_map<std::string, int64_t> folderIds_;
+    int64_t lastFolderId_ = -1;  // -1: read the largest id from the file before the next new folder
+    std::string lastFolderPath_;
+    int64_t lastFolderPathId_ = 0;
     Statement insert_;
     bool inBatch_ = false;
     size_t batchRows_ = 0;
