@@ -54,11 +54,7 @@ private Q_SLOTS:
         index.reopen();
 
         TempXdg xdg;
-        const QByteArray helper = xdg.recorder();
-        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
-        xdg.addApplication("recorder.desktop", quoteArgument(helper) + " %f", {}, xdg.dataHome());
-        xdg.write(xdg.configHome() + "/mimeapps.list",
-                  "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
+        xdg.associateRecorderWithTvt();
         Services services;
         services.store = &index.store();
         SystemOpening opening(services);

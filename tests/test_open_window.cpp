@@ -69,11 +69,7 @@ class TestOpenWindow : public QObject {
     void doubleClickHandsTheHelperThePath() {
         QFETCH(QByteArray, name);
         TempXdg xdg;
-        const QByteArray helper = xdg.recorder();
-        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
-        xdg.addApplication("recorder.desktop", quoteArgument(helper) + " %f", {}, xdg.dataHome());
-        xdg.write(xdg.configHome() + "/mimeapps.list",
-                  "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
+        xdg.associateRecorderWithTvt();
         SystemOpening opening(*services_);
         makeWindows();
 

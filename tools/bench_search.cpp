@@ -171,16 +171,7 @@ int runSearchBench(int argc, char** argv) {
     namespace fs = std::filesystem;
     const SearchOptions o = parse(argc, argv);
 
-    bench::TreeInfo tree;
-    if (!o.treeDir.empty() && fs::exists(o.treeDir) && !fs::exists(o.treeDir + "/tree")) {
-        tree.root = o.treeDir;  // a tree of the caller's own
-        tree.entries = bench::countEntries(tree.root);
-    } else {
-        const std::string dir = o.treeDir.empty() ? bench::defaultTreeDir(o.entries) : o.treeDir;
-        std::fprintf(stderr, "tree of %llu entries under %s ...\n",
-                     static_cast<unsigned long long>(o.entries), dir.c_str());
-        tree = bench::generateTree(dir, o.entries);
-    }
+    const bench::TreeInfo tree = bench::obtainTree(o.treeDir, o.entries);
 
     const fs::path work =
         fs::temp_directory_path() / ("trovander-bench-search-" + std::to_string(::getpid()));

@@ -89,6 +89,16 @@ TreeInfo generateTree(const std::string& dir, uint64_t entries) {
     return info;
 }
 
+TreeInfo obtainTree(const std::string& treeDir, uint64_t entries) {
+    namespace fs = std::filesystem;
+    if (!treeDir.empty() && fs::exists(treeDir) && !fs::exists(treeDir + "/tree"))
+        return {treeDir, countEntries(treeDir)};
+    const std::string dir = treeDir.empty() ? defaultTreeDir(entries) : treeDir;
+    std::fprintf(stderr, "tree of %llu entries under %s ...\n", static_cast<unsigned long long>(entries),
+                 dir.c_str());
+    return generateTree(dir, entries);
+}
+
 uint64_t countEntries(const std::string& root) {
     uint64_t n = 0;
     for (auto it = std::filesystem::recursive_directory_iterator(root); it != decltype(it)(); ++it) ++n;

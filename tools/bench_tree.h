@@ -20,6 +20,9 @@ struct TreeInfo {
 
 // Makes the tree under dir (or reuses one the same call made before, recognised by its marker file).
 TreeInfo generateTree(const std::string& dir, uint64_t entries);
+// The tree a stage runs on: treeDir itself when it is a tree of the caller's own, else the generated tree of
+// that many entries under treeDir (or the default place), made when it is not there yet.
+TreeInfo obtainTree(const std::string& treeDir, uint64_t entries);
 // A default place for a tree of that size, outside any build folder.
 std::string defaultTreeDir(uint64_t entries);
 // Counts the entries below root without following links.

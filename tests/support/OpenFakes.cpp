@@ -74,6 +74,13 @@ void TempXdg::addApplication(const QByteArray& id, const QByteArray& exec, const
           "[Desktop Entry]\nType=Application\nName=" + id + "\nExec=" + exec + "\n" + extraLines);
 }
 
+void TempXdg::associateRecorderWithTvt() {
+    const QByteArray helper = recorder();
+    write(dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
+    addApplication("recorder.desktop", quoteArgument(helper) + " %f", {}, dataHome());
+    write(configHome() + "/mimeapps.list", "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
+}
+
 QByteArray TempXdg::recorder(const QByteArray& name) {
     const QByteArray path = root() + "/bin/" + name;
     write(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + recordFile() +

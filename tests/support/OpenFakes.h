@@ -58,6 +58,9 @@ class TempXdg {
     // renames it into place, so the file appears whole.
     QByteArray recorder(const QByteArray& name = "record-args");
     QByteArray recordFile() const { return root() + "/recorded"; }
+    // Makes the recorder the user's default application for *.tvt files (application/x-trovander-test),
+    // through a glob, a desktop entry and mimeapps.list, as a desktop would have it.
+    void associateRecorderWithTvt();
     // The recorded arguments; none while the helper has not finished.
     std::optional<QList<QByteArray>> recorded() const;
 
