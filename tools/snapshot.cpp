@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         auto& results = windows.result().results();
         results.addRow("report.odt", "/home/user/Documents", "18.5 KB(s)", "03/02/2024 10:15:42");
         results.addRow("Documents", "/home/user", "Folder", "");
-        results.addRow("holiday.jpg", "/home/user/Pictures/2023", "2.31 MB(s)", "21/08/2023 18:02:07");
+        results.addRow("holiday.jpg", "/home/user/Pictures/2023", "2.3 MB(s)", "21/08/2023 18:02:07");
         windows.result().lblSearchResult->setText(QStringLiteral("3 item(s) found"));
     }
 
