@@ -1,6 +1,7 @@
 // The rebuild: record order and paths, yields, refused and failing folders, links, depth, odd names, and a
 // rebuild cut short by ending the program.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,6 +242,36 @@ private Q_SLOTS:
         QCOMPARE(r.stamps.size(), size_t(1));
         // Leave nothing too deep for the temporary folder's own clean-up.
         std::string rm = "rm -rf '" + tree.root() + "/d'";
+        QCOMPARE(std::system(rm.c_str()), 0);
+    }
+
+    // Every level keeps a subfolder for after the deeper walk, so each holds its folder open meanwhile:
+    // more open folders than a default descriptor limit allows.
+    void deepAndBushy() {
+        TempTree tree;
+        int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+        constexpr int kDepth = 3000;
+        for (int i = 0; i < kDepth; ++i) {
+            QCOMPARE(::mkdirat(fd, "a", 0755), 0);
+            QCOMPARE(::mkdirat(fd, "z", 0755), 0);
+            const int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ::close(fd);
+        // A desktop session's usual soft limit is far lower than the depth.
+        struct rlimit saved {};
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        struct rlimit low = saved;
+        low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 512);
+        if (saved.rlim_max <= kDepth) QSKIP("the hard descriptor limit is below the depth on this machine");
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        TempIndex index;
+        const Rebuild r = rebuild(index, {tree.root()});
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QCOMPARE(r.records.size(), size_t(2 * kDepth));
+        QCOMPARE(r.yields, 3 * (2 * kDepth + 1));
+        std::string rm = "rm -rf '" + tree.root() + "/a' '" + tree.root() + "/z'";
         QCOMPARE(std::system(rm.c_str()), 0);
     }
 

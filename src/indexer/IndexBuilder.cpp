@@ -19,6 +19,7 @@ struct IndexBuilder::Frame {
 
 IndexBuilder::IndexBuilder(IndexStore& store, RebuildHooks hooks, std::unique_ptr<FolderReader> reader)
     : store_(store), hooks_(std::move(hooks)), reader_(reader ? std::move(reader) : makeSystemFolderReader()) {
+    raiseOpenFolderLimit();
     if (!hooks_.now) hooks_.now = [] { return stampText(QDateTime::currentDateTime()); };
 }
 

@@ -31,6 +31,10 @@ public:
 // The platform's own reader (POSIX: openat/fdopendir/readdir, d_type, fstatat when unknown).
 std::unique_ptr<FolderReader> makeSystemFolderReader();
 
+// Lets the process hold as many open folders as the system allows: a walk keeps one open for each level
+// that still has subfolders to visit, which a deep and bushy tree can make many.
+void raiseOpenFolderLimit();
+
 // True for the failures that mean "access refused" (EACCES, EPERM on POSIX).
 bool isRefusedAccess(int error);
 

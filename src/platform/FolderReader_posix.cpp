@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,14 @@ private:
 }  // namespace
 
 std::unique_ptr<FolderReader> makeSystemFolderReader() { return std::make_unique<PosixFolderReader>(); }
+
+void raiseOpenFolderLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 bool isRefusedAccess(int error) { return error == EACCES || error == EPERM; }
 

@@ -60,6 +60,7 @@ private:
 }  // namespace
 
 std::unique_ptr<FolderReader> makeSystemFolderReader() { return std::make_unique<WinFolderReader>(); }
+void raiseOpenFolderLimit() {}  // the reader holds paths, not handles
 bool isRefusedAccess(int error) { return error == 13; }
 
 }  // namespace trovander
