@@ -252,9 +252,11 @@ private Q_SLOTS:
         int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
         constexpr int kDepth = 3000;
         for (int i = 0; i < kDepth; ++i) {
-            QCOMPARE(::mkdirat(fd, "a", 0755), 0);
-            QCOMPARE(::mkdirat(fd, "z", 0755), 0);
-            const int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY);
+            // Names differ by level, so the listing order, and which of the two comes last, varies too.
+            const std::string down = "d" + std::to_string(i), side = "s" + std::to_string(i);
+            QCOMPARE(::mkdirat(fd, down.c_str(), 0755), 0);
+            QCOMPARE(::mkdirat(fd, side.c_str(), 0755), 0);
+            const int next = ::openat(fd, down.c_str(), O_RDONLY | O_DIRECTORY);
             ::close(fd);
             fd = next;
         }
@@ -271,7 +273,7 @@ private Q_SLOTS:
         ::setrlimit(RLIMIT_NOFILE, &saved);
         QCOMPARE(r.records.size(), size_t(2 * kDepth));
         QCOMPARE(r.yields, 3 * (2 * kDepth + 1));
-        std::string rm = "rm -rf '" + tree.root() + "/a' '" + tree.root() + "/z'";
+        std::string rm = "rm -rf '" + tree.root() + "/d0' '" + tree.root() + "/s0'";
         QCOMPARE(std::system(rm.c_str()), 0);
     }
 
