@@ -65,7 +65,8 @@ frmResult::frmResult(Windows& windows, Services& services)
     const int widthsTwips[] = {2500, 5000, 740, 2000};
     for (int column = 0; column < 4; ++column)
         header->resizeSection(column, pixelsFromTwips(widthsTwips[column]));
-    lstResult->viewport()->installEventFilter(this);
+    listViewport_ = lstResult->viewport();
+    listViewport_->installEventFilter(this);
 
     auto makeFaceLabel = [this](const char* name, QRect geometry) {
         auto* label = new ClickLabel(this);
@@ -160,7 +161,9 @@ void frmResult::closeEvent(QCloseEvent* event) {
 }
 
 bool frmResult::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lstResult->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+    // The viewport kept from set-up: the filter also sees events while the list is being destroyed, when
+    // asking the list for its viewport is no longer valid.
+    if (watched == listViewport_ && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         lstResult_DblClick();
     }

@@ -74,6 +74,7 @@ class frmResult : public BorderlessWindow {
     // would live on with every window hidden.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    QObject* listViewport_ = nullptr;  // lstResult's viewport, watched for double-clicks
 
     Windows& windows_;
     Services& services_;
