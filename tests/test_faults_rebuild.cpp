@@ -100,17 +100,21 @@ private Q_SLOTS:
             const bool finished = child.state() == QProcess::NotRunning;
             if (!finished) ::kill(pid_t(child.processId()), SIGKILL);
             child.waitForFinished();
-            const bool completed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+            bool completed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
 
             auto store = IndexStore::open(db);
             QCOMPARE(integrity(*store), std::string("ok"));
-            RecordSet stampRows = store->selectStamps();
-            if (completed) ++stamps;
-            QVERIFY2(size_t(stampRows.RecordCount()) == stamps, qPrintable(QString("kill %1 after %2 ms").arg(kill).arg(delayMs)));
             // What a batch committed is there, whole and in order; nothing else is.
             const std::vector<Record> now = recordsOf(*store);
-            QVERIFY2(now.size() <= reference.size(), qPrintable(QString("kill %1").arg(kill)));
-            QVERIFY2(std::equal(now.begin(), now.end(), reference.begin()), qPrintable(QString("kill %1").arg(kill)));
+            const QString where = QString("kill %1 after %2 ms").arg(kill).arg(delayMs);
+            QVERIFY2(now.size() <= reference.size(), qPrintable(where));
+            QVERIFY2(std::equal(now.begin(), now.end(), reference.begin()), qPrintable(where));
+            const size_t stampCount = size_t(store->selectStamps().RecordCount());
+            // A kill that lands after the stamp was committed, while the process leaves, ends a rebuild
+            // that got through: its stamp and all its records are there.
+            if (!completed && stampCount == stamps + 1 && now.size() == reference.size()) completed = true;
+            if (completed) ++stamps;
+            QVERIFY2(stampCount == stamps, qPrintable(where));
             if (completed) QCOMPARE(now.size(), reference.size());
             store.reset();
             QVERIFY2(filesBeside(db) == QStringList{"Main.mdb"},
