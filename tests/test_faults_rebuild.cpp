@@ -161,10 +161,7 @@ private Q_SLOTS:
         if (!mountTmpfs(mnt, "size=4m")) QSKIP("this machine refuses a tmpfs mount");
         const std::string db = mnt + "/Main.mdb";
         IndexStore::createEmpty(db);
-        QFile f(QString::fromStdString(db));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray before = f.readAll();
-        f.close();
+        const QByteArray before = testing::fileBytes(db);
         QCOMPARE(::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
         ++faultsStaged_;
         try {
@@ -174,8 +171,7 @@ private Q_SLOTS:
             QCOMPARE(e.fault(), StoreFault::ReadOnly);
             QVERIFY(QString::fromStdString(e.what()).contains(QString::fromStdString(db)));
         }
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
+        QCOMPARE(testing::fileBytes(db), before);
         ::umount2(mnt.c_str(), MNT_DETACH);
     }
 };

@@ -22,11 +22,6 @@ using trovander::testing::TempTree;
 
 namespace {
 
-QByteArray readFile(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Holds a lock on the file from another process until the returned process is killed.
 // "reserved": an open write transaction (readers go on); "exclusive": nobody else may read.
 std::unique_ptr<QProcess> holdLock(const std::string& db, const char* kind) {
@@ -75,11 +70,11 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i) index.store().insertRecord("/some/long/folder/path", "entry " + std::to_string(i), EntryType::File);
         index.store().insertStamp("2026-12-01T00:00:00");
         index.close();
-        const QByteArray whole = readFile(index.path());
+        const QByteArray whole = testing::fileBytes(index.path());
         QVERIFY(whole.size() > 8 * 4096);
         QFile f(QString::fromStdString(index.path()));
         QVERIFY(f.resize(whole.size() / 2 + 100));
-        const QByteArray cut = readFile(index.path());
+        const QByteArray cut = testing::fileBytes(index.path());
         ++faultsStaged_;
         try {
             IndexStore::open(index.path());
@@ -88,7 +83,7 @@ private Q_SLOTS:
             QCOMPARE(e.fault(), StoreFault::Corrupt);
             QVERIFY(QString::fromStdString(e.what()).contains(QString::fromStdString(index.path())));
         }
-        QCOMPARE(readFile(index.path()), cut);
+        QCOMPARE(testing::fileBytes(index.path()), cut);
     }
 
     void lockedByAnotherWriter() {
@@ -121,7 +116,7 @@ private Q_SLOTS:
         }
         // An exclusive lock: the program cannot even read, and says which file and why; the bytes stay.
         {
-            const QByteArray before = readFile(index.path());
+            const QByteArray before = testing::fileBytes(index.path());
             auto holder = holdLock(index.path(), "exclusive");
             QVERIFY(holder);
             ++faultsStaged_;
@@ -134,7 +129,7 @@ private Q_SLOTS:
             }
             holder->kill();
             holder->waitForFinished();
-            QCOMPARE(readFile(index.path()), before);
+            QCOMPARE(testing::fileBytes(index.path()), before);
         }
         // Once the other process is gone, the index is whole and as committed.
         auto store = IndexStore::open(index.path());

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "app/IndexStore.h"
+#include "support/Fixtures.h"
 #include "ui/StartUp.h"
 
 using namespace trovander;
@@ -27,11 +28,7 @@ private Q_SLOTS:
         QFETCH(QString, cause);
         QTemporaryDir dir;
         const QString path = dir.filePath("Main.mdb");
-        if (content != "<none>") {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        if (content != "<none>") testing::writeFileBytes(path.toStdString(), content);
         // Answer the real modal box from the event loop it runs, reading what it says.
         QString shown;
         int boxes = 0;
@@ -56,11 +53,7 @@ private Q_SLOTS:
         QVERIFY(!otherWindows);
         QVERIFY2(shown.contains(path) && shown.contains(cause), qPrintable(shown));
         if (content == "<none>") QVERIFY(!QFile::exists(path));
-        else {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), content);
-        }
+        else QCOMPARE(testing::fileBytes(path.toStdString()), content);
     }
 
     void goodIndexOpensWithoutMessage() {

@@ -17,11 +17,6 @@ Q_DECLARE_METATYPE(trovander::StoreFault)
 class TestStore : public QObject {
     Q_OBJECT
 
-    static QByteArray bytesOf(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
-
 private Q_SLOTS:
     void openFailures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file at all
@@ -36,11 +31,7 @@ private Q_SLOTS:
         QFETCH(StoreFault, fault);
         QTemporaryDir dir;
         const QString path = dir.filePath("Main.mdb");
-        if (content != "<none>") {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        if (content != "<none>") testing::writeFileBytes(path.toStdString(), content);
         try {
             IndexStore::open(path.toStdString());
             QFAIL("opened a database that is not there or not ours");
@@ -50,7 +41,7 @@ private Q_SLOTS:
         }
         // Nothing made, nothing written.
         if (content == "<none>") QVERIFY(!QFile::exists(path));
-        else QCOMPARE(bytesOf(path), content);
+        else QCOMPARE(testing::fileBytes(path.toStdString()), content);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), content == "<none>" ? 0 : 1);
     }
 
@@ -62,14 +53,14 @@ private Q_SLOTS:
             other.execute("CREATE TABLE tblFiles(FilePath TEXT, FileName TEXT, FileType TEXT)");
             other.execute("CREATE TABLE tblDated(Dated TEXT)");
         }
-        const QByteArray before = bytesOf(QString::fromStdString(path));
+        const QByteArray before = testing::fileBytes(path);
         try {
             IndexStore::open(path);
             QFAIL("opened with the wrong password");
         } catch (const StoreError& e) {
             QCOMPARE(e.fault(), StoreFault::WrongKey);
         }
-        QCOMPARE(bytesOf(QString::fromStdString(path)), before);
+        QCOMPARE(testing::fileBytes(path), before);
     }
 
     void createRefusesToOverwrite() {

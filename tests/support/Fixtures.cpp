@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QProcess>
 #include <filesystem>
 #include <QtGlobal>
@@ -75,6 +76,17 @@ std::vector<std::string> TempIndex::stamps() {
     std::vector<std::string> out;
     for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) out.emplace_back(rs.Fields("dated"));
     return out;
+}
+
+QByteArray fileBytes(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFileBytes(const std::string& path, const QByteArray& content) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+        throw std::runtime_error("cannot write " + path);
 }
 
 std::string toolPath(const std::string& tool) {

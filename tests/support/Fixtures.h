@@ -47,6 +47,11 @@ private:
     std::unique_ptr<IndexStore> store_;
 };
 
+// A file's bytes, or "<unreadable>" when it cannot be opened; for checks that a file was left alone.
+QByteArray fileBytes(const std::string& path);
+// Writes content as the whole file at path.
+void writeFileBytes(const std::string& path, const QByteArray& content);
+
 // Runs a tool from build/tools with arguments; returns its exit status (-1 when it could not start).
 int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output = nullptr);
 std::string toolPath(const std::string& tool);
