@@ -17,7 +17,7 @@ Q_DECLARE_METATYPE(trovander::StoreFault)
 class TestStore : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void openFailures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file at all
         QTest::addColumn<StoreFault>("fault");
@@ -40,8 +40,10 @@ private Q_SLOTS:
             QVERIFY2(QString::fromStdString(e.what()).contains(path), e.what());
         }
         // Nothing made, nothing written.
-        if (content == "<none>") QVERIFY(!QFile::exists(path));
-        else QCOMPARE(testing::fileBytes(path.toStdString()), content);
+        if (content == "<none>")
+            QVERIFY(!QFile::exists(path));
+        else
+            QCOMPARE(testing::fileBytes(path.toStdString()), content);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), content == "<none>" ? 0 : 1);
     }
 
@@ -83,10 +85,11 @@ private Q_SLOTS:
         TempIndex index;
         IndexStore& s = index.store();
         for (const char* run : {"first", "second"}) {
-            s.deleteAllFiles();
-            s.insertRecord("/data", std::string(run) + ".txt", EntryType::File);
-            s.insertRecord("/data", std::string(run) + " folder", EntryType::Folder);
-            s.insertStamp(std::string("2026-12-0") + (run[0] == 'f' ? "1" : "2") + "T10:00:00");
+            s.beginRebuild();
+            s.addFolder(1, "/data");
+            s.addEntry(1, std::string(run) + ".txt", EntryType::File);
+            s.addEntry(1, std::string(run) + " folder", EntryType::Folder);
+            s.finishRebuild(std::string("2026-12-0") + (run[0] == 'f' ? "1" : "2") + "T10:00:00");
         }
         index.reopen();
         using Record = std::tuple<std::string, std::string, std::string>;
@@ -116,17 +119,23 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("pattern");
         QTest::addColumn<bool>("found");
-        QTest::newRow("capitals found by small letters") << QByteArray("README.TXT") << QByteArray("readme") << true;
-        QTest::newRow("small letters found by capitals") << QByteArray("readme.txt") << QByteArray("README") << true;
+        QTest::newRow("capitals found by small letters")
+            << QByteArray("README.TXT") << QByteArray("readme") << true;
+        QTest::newRow("small letters found by capitals")
+            << QByteArray("readme.txt") << QByteArray("README") << true;
         QTest::newRow("umlaut, capital pattern") << QByteArray("über.txt") << QByteArray("ÜBER") << true;
         QTest::newRow("umlaut, small pattern") << QByteArray("ÜBER.TXT") << QByteArray("über") << true;
         QTest::newRow("e acute") << QByteArray("Café.doc") << QByteArray("CAFÉ") << true;
         QTest::newRow("sharp s and capital sharp s") << QByteArray("Straße") << QByteArray("STRAẞE") << true;
         QTest::newRow("greek final sigma") << QByteArray("ΟΔΟΣ") << QByteArray("οδος") << true;
-        QTest::newRow("kelvin sign folds to k") << QByteArray("\xe2\x84\xaa" "elvin") << QByteArray("kel") << true;
+        QTest::newRow("kelvin sign folds to k") << QByteArray(
+                                                       "\xe2\x84\xaa"
+                                                       "elvin")
+                                                << QByteArray("kel") << true;
         QTest::newRow("accent is not ignored") << QByteArray("cafe.doc") << QByteArray("café") << false;
         QTest::newRow("apostrophe") << QByteArray("don't.txt") << QByteArray("don't") << true;
-        QTest::newRow("percent between pieces") << QByteArray("my_big_file.doc") << QByteArray("my%file") << true;
+        QTest::newRow("percent between pieces")
+            << QByteArray("my_big_file.doc") << QByteArray("my%file") << true;
         QTest::newRow("pieces in order only") << QByteArray("file my.doc") << QByteArray("my%file") << false;
         QTest::newRow("underscore one char") << QByteArray("abc.txt") << QByteArray("a_c") << true;
         QTest::newRow("underscore not zero chars") << QByteArray("ac.txt") << QByteArray("a_c") << false;
@@ -135,7 +144,8 @@ private Q_SLOTS:
         QTest::newRow("brackets are not a set") << QByteArray("a.txt") << QByteArray("[ab]") << false;
         QTest::newRow("backslash literal") << QByteArray("a\\b") << QByteArray("a\\b") << true;
         QTest::newRow("invalid utf-8 byte") << QByteArray("bad\xff name") << QByteArray("\xff na") << true;
-        QTest::newRow("invalid byte is not a letter") << QByteArray("bad\xff") << QByteArray("bad\xfe") << false;
+        QTest::newRow("invalid byte is not a letter")
+            << QByteArray("bad\xff") << QByteArray("bad\xfe") << false;
         QTest::newRow("empty pattern finds all") << QByteArray("anything") << QByteArray("") << true;
     }
     void searchMatches() {
@@ -176,19 +186,68 @@ private Q_SLOTS:
         QCOMPARE(LikePattern(pattern.toStdString()).matches(text.toStdString()), match);
     }
 
-    void batchOpenUntilCommitted() {
+    // Until a rebuild has got through, every other connection sees the index as it was, even after the
+    // rebuild's batches have committed; a second rebuild is refused at once.
+    void rebuildUnseenUntilFinished() {
         TempIndex index;
-        index.store().deleteAllFiles();
-        index.store().insertRecord("/d", "pending.txt", EntryType::File);
-        QVERIFY(index.store().inBatch());
+        index.store().insertRecord("/d", "old.txt", EntryType::File);
+        index.store().insertStamp("2026-12-01T10:00:00");
+        index.store().beginRebuild();
+        index.store().addFolder(1, "/d");
+        for (int i = 0; i < int(IndexStore::kBatchRows) + 10; ++i)
+            index.store().addEntry(1, "new " + std::to_string(i), EntryType::File);
         {
-            // Another connection sees the file as it was before the batch.
             auto other = IndexStore::open(index.path());
-            QCOMPARE(other->searchFiles("").RecordCount(), 0);
+            QCOMPARE(other->searchFiles("").RecordCount(), 1);
+            QCOMPARE(other->searchFiles("old").RecordCount(), 1);
+            QCOMPARE(other->selectStamps().RecordCount(), 1);
+            try {
+                other->beginRebuild();
+                QFAIL("a second rebuild started");
+            } catch (const StoreError& e) {
+                QCOMPARE(e.fault(), StoreFault::Rebuilding);
+                QVERIFY(QString::fromStdString(e.what()).contains("Another copy of Trovander is rebuilding"));
+                QVERIFY(QString::fromStdString(e.what()).contains(QString::fromStdString(index.path())));
+            }
         }
-        index.store().commitBatch();
+        index.store().finishRebuild("2026-12-02T10:00:00");
         auto other = IndexStore::open(index.path());
-        QCOMPARE(other->searchFiles("pending").RecordCount(), 1);
+        QCOMPARE(other->searchFiles("").RecordCount(), int(IndexStore::kBatchRows) + 10);
+        QCOMPARE(other->searchFiles("old").RecordCount(), 0);
+        QCOMPARE(other->selectStamps().RecordCount(), 2);
+    }
+
+    // A rebuild dropped half-way (abandoned, or its store closed) leaves the old index and no tables of its
+    // own.
+    void abandonedRebuildLeavesTheIndex_data() {
+        QTest::addColumn<bool>("closeInstead");
+        QTest::newRow("abandoned") << false;
+        QTest::newRow("store closed") << true;
+    }
+    void abandonedRebuildLeavesTheIndex() {
+        QFETCH(bool, closeInstead);
+        TempIndex index;
+        index.store().insertRecord("/d", "old.txt", EntryType::File);
+        index.store().insertStamp("2026-12-01T10:00:00");
+        const auto before = index.records();
+        index.store().beginRebuild();
+        index.store().addFolder(1, "/e");
+        for (int i = 0; i < int(IndexStore::kBatchRows) * 2; ++i)
+            index.store().addEntry(1, "new " + std::to_string(i), EntryType::File);
+        if (closeInstead)
+            index.reopen();
+        else
+            index.store().abandonRebuild();
+        QVERIFY(!index.store().rebuilding());
+        QVERIFY(index.records() == before);
+        QCOMPARE(index.stamps(), std::vector<std::string>{"2026-12-01T10:00:00"});
+        RecordSet left =
+            index.store().OpenQuery("SELECT count(*) FROM sqlite_master WHERE name LIKE '%_new'");
+        QCOMPARE(left.value(0, 0), std::string_view("0"));
+        // The lock went with it: the next rebuild starts.
+        index.store().beginRebuild();
+        index.store().finishRebuild("2026-12-02T10:00:00");
+        QCOMPARE(index.records().size(), size_t(0));
     }
 };
 

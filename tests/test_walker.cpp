@@ -53,7 +53,7 @@ size_t positionOf(const std::vector<Record>& records, const std::string& path, c
 
 class TestWalker : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void recordsOfASmallTree() {
         TempTree tree;
         tree.file("a.txt");
@@ -80,7 +80,9 @@ private Q_SLOTS:
 
         // Depth-first: a folder's files before its subfolders, a subfolder's record before its contents, and
         // a subfolder's contents before the next subfolder's record.
-        const auto at = [&](const std::string& p, const std::string& n) { return positionOf(r.records, p, n); };
+        const auto at = [&](const std::string& p, const std::string& n) {
+            return positionOf(r.records, p, n);
+        };
         QVERIFY(at(root, "a.txt") < at(root, "Windows"));
         QVERIFY(at(root, ".hidden") < at(root, "empty"));
         QVERIFY(at(root, "Windows") < at(root + "/Windows", "system.ini"));
@@ -90,7 +92,8 @@ private Q_SLOTS:
 
         // Three yields after each of the four folders (the root included), one status per drive, one stamp.
         QCOMPARE(r.yields, 3 * 4);
-        QCOMPARE(r.statuses, QStringList{"Scanning " + QString::fromStdString(root) + " drive. please wait..."});
+        QCOMPARE(r.statuses,
+                 QStringList{"Scanning " + QString::fromStdString(root) + " drive. please wait..."});
         QCOMPARE(r.stamps.size(), size_t(1));
         QVERIFY(QDateTime::fromString(QString::fromStdString(r.stamps[0]), Qt::ISODate).isValid());
     }
@@ -135,7 +138,8 @@ private Q_SLOTS:
         tree.file("locked/secret.txt");
         tree.file("next/after.txt");
         auto reader = std::make_unique<FailingFolderReader>();
-        reader->failOn("locked", error, whenListing ? FailingFolderReader::When::List : FailingFolderReader::When::Open);
+        reader->failOn("locked", error,
+                       whenListing ? FailingFolderReader::When::List : FailingFolderReader::When::Open);
         TempIndex index;
         const Rebuild r = rebuild(index, {tree.root()}, std::move(reader));
         QVERIFY(positionOf(r.records, tree.root(), "locked") != SIZE_MAX);
@@ -145,14 +149,42 @@ private Q_SLOTS:
         QCOMPARE(r.stamps.size(), size_t(1));
     }
 
-    void unopenableDriveIsSkipped() {
+    // A drive root that cannot be opened or listed fails the rebuild, naming the drive; the index keeps
+    // what it held, with no new stamp. Folders refused deeper down do not (failingFolder above).
+    void unreadableDriveFailsTheRebuild_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("onList");
+        QTest::newRow("no such folder") << 0 << false;
+        QTest::newRow("refused on open") << EACCES << false;
+        QTest::newRow("i/o error on list") << EIO << true;
+    }
+    void unreadableDriveFailsTheRebuild() {
+        QFETCH(int, error);
+        QFETCH(bool, onList);
         TempTree tree;
         tree.file("kept.txt");
+        tree.file("drive/x.txt");
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.path("no such drive"), tree.root()});
-        QVERIFY((r.records == std::vector<Record>{{tree.root(), "kept.txt", "0"}}));
-        QCOMPARE(r.statuses.size(), 2);
-        QCOMPARE(r.stamps.size(), size_t(1));
+        rebuild(index, {tree.root()});
+        const auto before = index.records();
+        const auto stampsBefore = index.stamps();
+        auto reader = std::make_unique<FailingFolderReader>();
+        std::string drive = tree.path("drive");
+        if (error == 0)
+            drive = tree.path("no such drive");
+        else
+            reader->failOn("drive", error,
+                           onList ? FailingFolderReader::When::List : FailingFolderReader::When::Open);
+        try {
+            rebuild(index, {tree.root(), drive}, std::move(reader));
+            QFAIL("a rebuild that could not read a drive got through");
+        } catch (const WalkError& e) {
+            QCOMPARE(e.kind(), WalkError::Kind::DriveUnreadable);
+            QCOMPARE(e.path(), drive);
+            QVERIFY(QString::fromStdString(e.what()).contains(QString::fromStdString(drive)));
+        }
+        QVERIFY(index.records() == before);
+        QVERIFY(index.stamps() == stampsBefore);
     }
 
     // A real refusal: as root every folder is readable, so the walk runs in a child that drops to an
@@ -196,7 +228,8 @@ private Q_SLOTS:
         auto store = IndexStore::open(db);
         RecordSet all = store->searchFiles("");
         QStringList names;
-        for (all.MoveFirst(); !all.AtEnd(); all.MoveNext()) names << QString::fromUtf8(all.Fields("FileName").data(), int(all.Fields("FileName").size()));
+        for (all.MoveFirst(); !all.AtEnd(); all.MoveNext())
+            names << QString::fromUtf8(all.Fields("FileName").data(), int(all.Fields("FileName").size()));
         names.sort();
         QCOMPARE(names, (QStringList{"closed", "open", "visible.txt"}));
     }
@@ -211,12 +244,10 @@ private Q_SLOTS:
         const Rebuild r = rebuild(index, {tree.root()});
         std::vector<Record> got = r.records;
         std::sort(got.begin(), got.end());
-        std::vector<Record> expected = {{tree.root(), "a", "1"},
-                                        {tree.path("a"), "b", "1"},
-                                        {tree.path("a"), "dangling", "0"},
-                                        {tree.path("a/b"), "file.txt", "0"},
-                                        {tree.path("a/b"), "up", "1"},
-                                        {tree.path("a/b"), "alias", "0"}};
+        std::vector<Record> expected = {
+            {tree.root(), "a", "1"},           {tree.path("a"), "b", "1"},
+            {tree.path("a"), "dangling", "0"}, {tree.path("a/b"), "file.txt", "0"},
+            {tree.path("a/b"), "up", "1"},     {tree.path("a/b"), "alias", "0"}};
         std::sort(expected.begin(), expected.end());
         QVERIFY(got == expected);
     }
@@ -317,19 +348,26 @@ private Q_SLOTS:
     }
 
     // Ending the program during the walk (as Exit does) keeps what the walk wrote and adds no stamp.
-    void endAtOnceKeepsRecordsWithoutStamp() {
+    // Ending at once mid-walk drops the unfinished rebuild: the index stays the one before, stamps and all.
+    void endAtOnceKeepsThePreviousIndex() {
+        TempTree old;
+        old.file("kept/one.txt");
         TempTree tree;
         for (int i = 0; i < 30; ++i) tree.file("f" + std::to_string(i) + "/x.txt");
         TempIndex index;
-        index.store().insertStamp("2026-01-01T00:00:00");
+        QCOMPARE(testing::runTool("trovander-index", {index.path(), old.root()}), 0);
+        index.reopen();
+        const auto before = index.records();
+        const auto stampsBefore = index.stamps();
         index.close();
         std::string out;
-        QCOMPARE(testing::runTool("trovander-index", {index.path(), tree.root(), "--end-after-folders", "10"}, &out),
+        QCOMPARE(testing::runTool("trovander-index", {index.path(), tree.root(), "--end-after-folders", "10"},
+                                  &out),
                  3);
         index.reopen();
-        const auto records = index.records();
-        QVERIFY2(records.size() >= 20 && records.size() < 60, out.c_str());  // 10 folders walked, 30 recorded
-        QCOMPARE(index.stamps().size(), size_t(1));
+        QCOMPARE(index.records(), before);
+        QCOMPARE(index.stamps(), stampsBefore);
+        index.close();
         QVERIFY(!QFile::exists(QString::fromStdString(index.path() + "-journal")));
     }
 };

@@ -1,5 +1,6 @@
 // trovander-index FILE ROOT...: rebuilds the index in FILE over the given folders as its drives, through the
-// program's own walk, with the event-loop yields. Exits 0 when the rebuild got through.
+// program's own walk, with the event-loop yields. Exits 0 when the rebuild got through,
+// 1 when it did not (the index is then left as it was).
 //   --end-after-folders N   end the program at once during the yields after the N-th folder, as the start
 //                           window's Exit does (for tests of what a cut-short rebuild leaves)
 #include <QCoreApplication>
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(c.records), static_cast<unsigned long long>(c.folders),
                     static_cast<unsigned long long>(c.refused), static_cast<unsigned long long>(c.failed));
     } catch (const trovander::StoreError& e) {
+        std::fprintf(stderr, "trovander-index: %s\n", e.what());
+        return 1;
+    } catch (const trovander::WalkError& e) {
         std::fprintf(stderr, "trovander-index: %s\n", e.what());
         return 1;
     }

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <cerrno>
+#include <cstring>
 
-#include "app/EndProgram.h"
+#include "platform/RebuildLock.h"
 
 namespace trovander {
 
@@ -11,23 +13,30 @@ namespace {
 constexpr std::string_view kSchema[] = {
     "CREATE TABLE tblFolders(FolderId INTEGER PRIMARY KEY, FilePath TEXT NOT NULL)",
     "CREATE TABLE tblEntries(FileName TEXT NOT NULL, FileType TEXT NOT NULL, FolderId INTEGER NOT NULL)",
-    // CROSS JOIN keeps the entries as the outer loop: a search scans names in the order they were written
-    // and looks up the folder of a hit only.
-    "CREATE VIEW tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
-    "tblEntries.FileType AS FileType FROM tblEntries CROSS JOIN tblFolders "
-    "ON tblFolders.FolderId = tblEntries.FolderId",
+    sql::kCreateView,
     "CREATE TABLE tblDated(Dated TEXT NOT NULL)",
 };
-}
+// How long the first write of a rebuild waits for another program's write lock: long enough for a
+// start-up's brief check of the journal, short enough that a held lock is reported at once.
+constexpr int kRebuildStartWaitMs = 250;
 
-IndexStore::IndexStore(Connection conn) : conn_(std::move(conn)) {
-    insert_ = conn_.prepare(sql::kInsertFile);
-    insertFolder_ = conn_.prepare(sql::kInsertFolder);
-    registerCommitOnEnd(this, [this] { commitBatch(); });
+StoreError rebuildLockError(const std::string& path, const RebuildLock::Attempt& attempt) {
+    if (attempt.outcome == RebuildLock::Outcome::HeldElsewhere)
+        return StoreError(StoreFault::Rebuilding, path, {});
+    return StoreError(
+        attempt.error == EROFS || attempt.error == EACCES ? StoreFault::ReadOnly : StoreFault::NotReadable,
+        path, std::strerror(attempt.error));
 }
+}  // namespace
+
+// The insert statements are prepared by beginRebuild, once the tables they write exist.
+IndexStore::IndexStore(Connection conn) : conn_(std::move(conn)) {}
 
 IndexStore::~IndexStore() {
-    unregisterCommitOnEnd(this);
+    if (rebuilding()) {
+        abandonRebuild();
+        return;
+    }
     try {
         commitBatch();
     } catch (const StoreError&) {
@@ -36,19 +45,24 @@ IndexStore::~IndexStore() {
 }
 
 std::string IndexStore::defaultPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(kDatabaseFileName.data(),
-                                                                                  kDatabaseFileName.size()))
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QString::fromUtf8(kDatabaseFileName.data(), kDatabaseFileName.size()))
         .toStdString();
 }
 
 std::unique_ptr<IndexStore> IndexStore::open(const std::string& path) {
     Connection conn = Connection::open(path, kDatabasePassword, Connection::Mode::OpenExisting);
     auto tables = conn.prepare(
-        "SELECT count(*) FROM sqlite_master WHERE (type='table' AND name IN ('tblFolders','tblEntries','tblDated')) "
+        "SELECT count(*) FROM sqlite_master WHERE (type='table' AND name IN "
+        "('tblFolders','tblEntries','tblDated')) "
         "OR (type='view' AND name='tblFiles')");
     if (!tables.step() || tables.columnText(0) != "4")
-        throw StoreError(StoreFault::MissingTables, path, "tblFiles, tblFolders, tblEntries or tblDated is missing");
-    return std::unique_ptr<IndexStore>(new IndexStore(std::move(conn)));
+        throw StoreError(StoreFault::MissingTables, path,
+                         "tblFiles, tblFolders, tblEntries or tblDated is missing");
+    tables = Statement();
+    std::unique_ptr<IndexStore> store(new IndexStore(std::move(conn)));
+    store->dropLeftoverRebuild();
+    return store;
 }
 
 void IndexStore::createEmpty(const std::string& path) {
@@ -67,85 +81,168 @@ RecordSet IndexStore::OpenQuery(std::string_view sqlText, std::initializer_list<
 
 void IndexStore::beginBatch() {
     if (inBatch_) return;
-    conn_.execute("BEGIN");
+    // IMMEDIATE: a write lock that cannot be had fails here, not half-way through the batch.
+    conn_.execute("BEGIN IMMEDIATE");
     inBatch_ = true;
     batchRows_ = 0;
+    batchBytes_ = 0;
+}
+
+void IndexStore::rollbackBatch() noexcept {
+    if (!inBatch_) return;
+    inBatch_ = false;
+    batchRows_ = 0;
+    // The engine may have rolled back already (a full disk does that); a second rollback does no harm.
+    if (!conn_.inTransaction()) return;
+    conn_.tryExecute("ROLLBACK");
 }
 
 void IndexStore::commitBatch() {
     if (!inBatch_) return;
-    if (sqlite3_get_autocommit(conn_.handle())) {
-        // The engine rolled the batch back itself (a full disk does that); nothing is left to commit.
+    if (!conn_.inTransaction()) {
+        // The engine rolled the batch back itself (a full disk does that): what it held is lost.
         inBatch_ = false;
-        forgetFolders();
-        return;
+        throw StoreError(StoreFault::Io, path(), "the open batch was rolled back");
     }
     try {
         conn_.execute("COMMIT");
     } catch (const StoreError&) {
         // A failed commit leaves the transaction open; roll it back so the file keeps its last commit.
-        sqlite3_exec(conn_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        inBatch_ = false;
-        forgetFolders();
+        rollbackBatch();
         throw;
     }
     inBatch_ = false;
     batchRows_ = 0;
 }
 
-void IndexStore::forgetFolders() {
-    folderIds_.clear();
-    lastFolderId_ = -1;
-    lastFolderPath_.clear();
-    lastFolderPathId_ = 0;
-}
-
-void IndexStore::deleteAllFiles() {
-    beginBatch();
-    for (std::string_view stmt : sql::kDeleteFiles) conn_.execute(stmt);
-    forgetFolders();
-    lastFolderId_ = 0;
-}
-
-int64_t IndexStore::folderId(std::string_view folderPath) {
-    // A walk writes a folder's entries together, so the last path answers most calls.
-    if (lastFolderPathId_ != 0 && folderPath == lastFolderPath_) return lastFolderPathId_;
-    std::string key(folderPath);
-    auto it = folderIds_.find(key);
-    int64_t id;
-    if (it != folderIds_.end()) {
-        id = it->second;
-    } else {
-        if (lastFolderId_ < 0) {
-            RecordSet max = OpenQuery("SELECT coalesce(max(FolderId), 0) FROM tblFolders");
-            lastFolderId_ = std::stoll(std::string(max.value(0, 0)));
-        }
-        id = ++lastFolderId_;
-        insertFolder_.reset();
-        sqlite3_bind_int64(insertFolder_.handle(), 1, id);
-        insertFolder_.bindText(2, folderPath);
-        insertFolder_.step();
-        folderIds_.emplace(key, id);
+void IndexStore::beginRebuild() {
+    if (rebuilding()) throw StoreError(StoreFault::Rebuilding, path(), "a rebuild is already running here");
+    commitBatch();
+    RebuildLock::Attempt attempt = RebuildLock::tryAcquire(path());
+    if (!attempt.lock) throw rebuildLockError(path(), attempt);
+    rebuildLock_ = std::move(attempt.lock);
+    try {
+        conn_.setBusyTimeout(kRebuildStartWaitMs);
+        beginBatch();
+        conn_.setBusyTimeout(kBusyWaitMs);
+        for (std::string_view stmt : sql::kNewTables) conn_.execute(stmt);
+        // The statements were prepared against the schema before these tables; prepare them anew.
+        insert_ = conn_.prepare(sql::kInsertFile);
+        insertFolder_ = conn_.prepare(sql::kInsertFolder);
+    } catch (const StoreError&) {
+        conn_.setBusyTimeout(kBusyWaitMs);
+        abandonRebuild();
+        throw;
     }
-    lastFolderPath_ = std::move(key);
-    lastFolderPathId_ = id;
-    return id;
 }
 
-void IndexStore::insertRecord(std::string_view folderPath, std::string_view name, EntryType type) {
+void IndexStore::addFolder(int64_t folderId, std::string_view folderPath) {
     beginBatch();
-    const int64_t folder = folderId(folderPath);
+    insertFolder_.reset();
+    insertFolder_.bindInt64(1, folderId);
+    insertFolder_.bindText(2, folderPath);
+    insertFolder_.step();
+    countInBatch(folderPath.size());
+}
+
+void IndexStore::addEntry(int64_t folderId, std::string_view name, EntryType type) {
+    beginBatch();
     const char typeText[1] = {static_cast<char>(type)};
     insert_.reset();
     insert_.bindText(1, name);
     insert_.bindText(2, std::string_view(typeText, 1));
-    sqlite3_bind_int64(insert_.handle(), 3, folder);
+    insert_.bindInt64(3, folderId);
     insert_.step();
-    ++batchRows_;
+    countInBatch(name.size());
 }
 
-void IndexStore::folderBoundary() {
-    if (inBatch_ && batchRows_ >= kBatchRows) commitBatch();
+void IndexStore::countInBatch(size_t bytes) {
+    ++batchRows_;
+    batchBytes_ += bytes;
+    if (batchRows_ >= kBatchRows || batchBytes_ >= kBatchBytes) commitBatch();
+}
+
+void IndexStore::finishRebuild(std::string_view stamp) {
+    if (!rebuilding()) throw StoreError(StoreFault::Sql, path(), "no rebuild is running");
+    try {
+        beginBatch();
+        for (std::string_view stmt : sql::kReplaceTables) conn_.execute(stmt);
+        conn_.execute(sql::kCreateView);
+        Statement stmt = conn_.prepare(sql::kInsertStamp);
+        stmt.bindText(1, stamp);
+        stmt.step();
+        commitBatch();
+    } catch (const StoreError&) {
+        abandonRebuild();
+        throw;
+    }
+    insert_ = Statement();
+    insertFolder_ = Statement();
+    rebuildLock_.reset();
+}
+
+void IndexStore::abandonRebuild() noexcept {
+    rollbackBatch();
+    insert_ = Statement();
+    insertFolder_ = Statement();
+    if (rebuilding()) {
+        // Best effort: the tables of a rebuild that did not get through are dropped while the lock is
+        // ours; if that fails too (a full disk), the next rebuild or open drops them.
+        if (conn_.tryExecute("BEGIN IMMEDIATE")) {
+            bool dropped = true;
+            for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
+            if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction())
+                conn_.tryExecute("ROLLBACK");
+        }
+    }
+    rebuildLock_.reset();
+}
+
+void IndexStore::dropLeftoverRebuild() noexcept {
+    // A rebuild that was killed left its tables behind. Drop them only while no rebuild runs, and never
+    // wait for it: a start-up is not held up by this.
+    try {
+        RecordSet left = OpenQuery(
+            "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN "
+            "('tblFolders_new','tblEntries_new')");
+        if (left.value(0, 0) == "0") return;
+    } catch (const StoreError&) {
+        return;
+    }
+    RebuildLock::Attempt attempt = RebuildLock::tryAcquire(path());
+    if (!attempt.lock) return;
+    conn_.setBusyTimeout(0);
+    if (conn_.tryExecute("BEGIN IMMEDIATE")) {
+        bool dropped = true;
+        for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
+        if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction()) conn_.tryExecute("ROLLBACK");
+    }
+    conn_.setBusyTimeout(kBusyWaitMs);
+}
+
+void IndexStore::insertRecord(std::string_view folderPath, std::string_view name, EntryType type) {
+    if (rebuilding()) throw StoreError(StoreFault::Sql, path(), "insertRecord during a rebuild");
+    beginBatch();
+    Statement find = conn_.prepare("SELECT FolderId FROM tblFolders WHERE FilePath = ?1");
+    find.bindText(1, folderPath);
+    int64_t folder = 0;
+    if (find.step()) {
+        folder = std::stoll(std::string(find.columnText(0)));
+    } else {
+        Statement max = conn_.prepare("SELECT coalesce(max(FolderId), 0) + 1 FROM tblFolders");
+        max.step();
+        folder = std::stoll(std::string(max.columnText(0)));
+        Statement add = conn_.prepare("INSERT INTO tblFolders(FolderId,FilePath) VALUES(?1,?2)");
+        add.bindInt64(1, folder);
+        add.bindText(2, folderPath);
+        add.step();
+    }
+    Statement add = conn_.prepare("INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES(?1,?2,?3)");
+    const char typeText[1] = {static_cast<char>(type)};
+    add.bindText(1, name);
+    add.bindText(2, std::string_view(typeText, 1));
+    add.bindInt64(3, folder);
+    add.step();
 }
 
 void IndexStore::insertStamp(std::string_view stamp) {
@@ -154,7 +251,6 @@ void IndexStore::insertStamp(std::string_view stamp) {
     stmt.bindText(1, stamp);
     stmt.step();
 }
-
 RecordSet IndexStore::searchFiles(std::string_view pattern) {
     std::string like;
     like.reserve(pattern.size() + 2);

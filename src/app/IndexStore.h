@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "app/RecordSet.h"
 #include "app/Sqlite.h"
@@ -19,13 +18,39 @@ constexpr std::string_view kDatabasePassword = "wr3m7xdb";
 // stored once in tblFolders and each entry in tblEntries with its name first: a search scans a quarter of
 // the bytes a row with its whole path would take, and reads each name from the start of its row.
 //
+// A rebuild writes tables of its own (tblFolders_new, tblEntries_new) in batches while every reader goes on
+// with the live ones; when it has got through, one transaction puts the new tables in place of the old
+// ones together with the new stamp. A rebuild that is killed, ended or failed leaves the live tables and
+// their stamps exactly as they were.
+//
 // The six statements. Values are bound, never spliced into the text.
 namespace sql {
-constexpr std::string_view kDeleteFiles[] = {"DELETE FROM [tblEntries]", "DELETE FROM [tblFolders]"};  // 1
-constexpr std::string_view kInsertFolder = "INSERT INTO [tblFolders](FolderId,FilePath) VALUES(?1,?2)";  // 2, 3
+// 1: a rebuild starts on empty tables of its own; anything a rebuild cut short left there goes first.
+constexpr std::string_view kNewTables[] = {
+    "DROP TABLE IF EXISTS tblEntries_new",
+    "DROP TABLE IF EXISTS tblFolders_new",
+    "CREATE TABLE tblFolders_new(FolderId INTEGER PRIMARY KEY, FilePath TEXT NOT NULL)",
+    "CREATE TABLE tblEntries_new(FileName TEXT NOT NULL, FileType TEXT NOT NULL, FolderId INTEGER NOT NULL)",
+};
+constexpr std::string_view kInsertFolder =
+    "INSERT INTO tblFolders_new(FolderId,FilePath) VALUES(?1,?2)";  // 2, 3
 constexpr std::string_view kInsertFile =
-    "INSERT INTO [tblEntries](FileName,FileType,FolderId) VALUES(?1,?2,?3)";                          // 2, 3
-constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";                // 4
+    "INSERT INTO tblEntries_new(FileName,FileType,FolderId) VALUES(?1,?2,?3)";  // 2, 3
+// The view is dropped around the renames, so that no engine version has to rewrite it.
+constexpr std::string_view kReplaceTables[] = {
+    "DROP VIEW tblFiles",
+    "DROP TABLE tblEntries",
+    "DROP TABLE tblFolders",
+    "ALTER TABLE tblFolders_new RENAME TO tblFolders",
+    "ALTER TABLE tblEntries_new RENAME TO tblEntries",
+};
+// CROSS JOIN keeps the entries as the outer loop: a search scans names in the order they were written
+// and looks up the folder of a hit only.
+constexpr std::string_view kCreateView =
+    "CREATE VIEW tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
+    "tblEntries.FileType AS FileType FROM tblEntries CROSS JOIN tblFolders "
+    "ON tblFolders.FolderId = tblEntries.FolderId";
+constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";  // 4
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
 constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles.FileName LIKE ?1";  // 6
@@ -33,10 +58,15 @@ constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles
 
 enum class EntryType : char { File = '0', Folder = '1' };
 
+class RebuildLock;
+
 class IndexStore {
-public:
-    // Rows per transaction during a rebuild; a commit lands only at a folder boundary.
+  public:
+    // A rebuild's batches commit after this many rows or bytes, whichever comes first: the tables it
+    // writes are its own until it gets through, so a batch may end anywhere, and the engine's cache of
+    // pages not yet written stays small whatever the tree.
     static constexpr size_t kBatchRows = 10000;
+    static constexpr size_t kBatchBytes = size_t(16) << 20;
 
     // Opens an existing index (never creates one). Throws StoreError naming the file and the cause.
     static std::unique_ptr<IndexStore> open(const std::string& path);
@@ -54,15 +84,25 @@ public:
     // Runs a query with bound values; the row count is exact before the first row. Throws on failure.
     RecordSet OpenQuery(std::string_view sqlText, std::initializer_list<std::string_view> values = {});
 
-    // Statement 1. Opens the rebuild's first batch, so the old index stays whole until that batch commits.
-    void deleteAllFiles();
-    // Statements 2 and 3, inside the open batch.
+    // A rebuild. beginRebuild takes the file for this rebuild alone (StoreFault::Rebuilding when another
+    // rebuild holds it, StoreFault::Locked at once when another program writes it) and starts empty tables
+    // of its own (statement 1). addFolder and addEntry write into them (statements 2 and 3): the caller
+    // numbers the folders from 1 and gives each folder's path once, before its first entry. finishRebuild
+    // puts them in place of the live tables and writes the stamp (statement 4), in one commit.
+    // abandonRebuild drops the rebuild and leaves the live index as it was; so does the destructor.
+    void beginRebuild();
+    void addFolder(int64_t folderId, std::string_view folderPath);
+    void addEntry(int64_t folderId, std::string_view name, EntryType type);
+    void finishRebuild(std::string_view stamp);
+    void abandonRebuild() noexcept;
+    bool rebuilding() const { return rebuildLock_ != nullptr; }
+
+    // One record straight into the live index, in a batch that commitBatch commits: for tests and tools
+    // that set up an index without walking a tree. Not for a rebuild.
     void insertRecord(std::string_view folderPath, std::string_view name, EntryType type);
-    // At a folder boundary: commits the open batch once it holds kBatchRows rows.
-    void folderBoundary();
-    // Commits whatever the open batch holds. Safe to call with none open.
+    // Commits what insertRecord or a rebuild's batch holds open. Safe to call with none open.
     void commitBatch();
-    // Statement 4: commits the open batch first, then writes the stamp on its own.
+    // Statement 4 on its own, outside a rebuild.
     void insertStamp(std::string_view stamp);
     // Statement 5, newest first.
     RecordSet selectStamps() { return OpenQuery(sql::kSelectStamps); }
@@ -74,23 +114,19 @@ public:
 
     bool inBatch() const { return inBatch_; }
 
-private:
+  private:
     explicit IndexStore(Connection conn);
     void beginBatch();
-    int64_t folderId(std::string_view folderPath);
-    void forgetFolders();
+    void countInBatch(size_t bytes);
+    void rollbackBatch() noexcept;
+    void dropLeftoverRebuild() noexcept;
 
     Connection conn_;
     Statement insertFolder_;
-    // Folder ids written by this connection, so that a path is stored once; forgotten whenever a batch
-    // may not have reached the file.
-    std::unordered_map<std::string, int64_t> folderIds_;
-    int64_t lastFolderId_ = -1;  // -1: read the largest id from the file before the next new folder
-    std::string lastFolderPath_;
-    int64_t lastFolderPathId_ = 0;
     Statement insert_;
+    std::unique_ptr<RebuildLock> rebuildLock_;
     bool inBatch_ = false;
-    size_t batchRows_ = 0;
+    size_t batchRows_ = 0, batchBytes_ = 0;
 };
 
 }  // namespace trovander

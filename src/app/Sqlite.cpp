@@ -18,16 +18,24 @@ StoreError::StoreError(StoreFault fault, std::string path, std::string detail)
 
 StoreFault faultFromCode(int code) {
     switch (code & 0xff) {
-        case SQLITE_NOTADB: return StoreFault::WrongKey;
+        case SQLITE_NOTADB:
+            return StoreFault::WrongKey;
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return StoreFault::Locked;
+        case SQLITE_LOCKED:
+            return StoreFault::Locked;
         case SQLITE_READONLY:
-        case SQLITE_PERM: return StoreFault::ReadOnly;
-        case SQLITE_FULL: return StoreFault::DiskFull;
-        case SQLITE_CORRUPT: return StoreFault::Corrupt;
-        case SQLITE_IOERR: return StoreFault::Io;
-        case SQLITE_CANTOPEN: return StoreFault::NotReadable;
-        default: return StoreFault::Sql;
+        case SQLITE_PERM:
+            return StoreFault::ReadOnly;
+        case SQLITE_FULL:
+            return StoreFault::DiskFull;
+        case SQLITE_CORRUPT:
+            return StoreFault::Corrupt;
+        case SQLITE_IOERR:
+            return StoreFault::Io;
+        case SQLITE_CANTOPEN:
+            return StoreFault::NotReadable;
+        default:
+            return StoreFault::Sql;
     }
 }
 
@@ -36,12 +44,14 @@ std::string describeFault(StoreFault fault, const std::string& path) {
     switch (fault) {
         case StoreFault::Missing:
             return where + " does not exist; put an empty index database there (trovander-mkdb makes one).";
-        case StoreFault::NotAFile: return where + " is not a file; move it away and put an index database there.";
+        case StoreFault::NotAFile:
+            return where + " is not a file; move it away and put an index database there.";
         case StoreFault::NotReadable:
             return where + " cannot be opened; check that you may read and write it.";
         case StoreFault::WrongKey:
-            return where + " is not a Trovander index or was made with another password; replace it with an "
-                           "empty index database.";
+            return where +
+                   " is not a Trovander index or was made with another password; replace it with an "
+                   "empty index database.";
         case StoreFault::MissingTables:
             return where + " lacks the index tables; replace it with an empty index database.";
         case StoreFault::Locked:
@@ -51,9 +61,14 @@ std::string describeFault(StoreFault fault, const std::string& path) {
         case StoreFault::DiskFull:
             return where + " cannot grow: the disk is full. Free some space and scan again.";
         case StoreFault::Corrupt:
-            return where + " is damaged; replace it with an empty index database and scan again.";
-        case StoreFault::Io: return where + " could not be read or written: the disk reported an error.";
-        case StoreFault::Sql: return where + " rejected a statement.";
+            return where + " is damaged; press Scan on the start window to rebuild it.";
+        case StoreFault::Io:
+            return where + " could not be read or written: the disk reported an error.";
+        case StoreFault::Sql:
+            return where + " rejected a statement.";
+        case StoreFault::Rebuilding:
+            return "Another copy of Trovander is rebuilding the index database " + path +
+                   "; wait until it has finished, then try again.";
     }
     return where + " failed.";
 }
@@ -68,8 +83,8 @@ Statement::Statement(sqlite3* db, std::string_view sql, const std::string& path)
 void Statement::bindText(int index, std::string_view value) {
     // SQLITE_TRANSIENT: the engine copies, so a caller's temporary is safe. Bytes are kept as they are,
     // valid UTF-8 or not.
-    const int rc = sqlite3_bind_text(stmt_.get(), index, value.data(), static_cast<int>(value.size()),
-                                     SQLITE_TRANSIENT);
+    const int rc =
+        sqlite3_bind_text(stmt_.get(), index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) throw StoreError(faultFromCode(rc), path_, sqlite3_errmsg(db_));
 }
 
@@ -80,6 +95,11 @@ bool Statement::step() {
     const std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_.get());
     throw StoreError(faultFromCode(rc), path_, message);
+}
+
+void Statement::bindInt64(int index, int64_t value) {
+    const int rc = sqlite3_bind_int64(stmt_.get(), index, value);
+    if (rc != SQLITE_OK) throw StoreError(faultFromCode(rc), path_, sqlite3_errmsg(db_));
 }
 
 void Statement::reset() {
@@ -108,15 +128,28 @@ void Connection::execute(std::string_view sql) {
     }
 }
 
+bool Connection::tryExecute(std::string_view sql) noexcept {
+    try {
+        execute(sql);
+        return true;
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
 void Connection::removeStaleJournal() {
     const std::string journal = path_ + "-journal";
     if (::access(journal.c_str(), F_OK) != 0) return;
     // The read that proved the key has already rolled back a hot journal. One that is still there was cut
     // off before its header was written (a kill at the very start of a transaction) and means nothing; it
     // is safe to remove only while we hold the write lock, so that no other writer can own it.
-    if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
-    if (::access(journal.c_str(), F_OK) == 0) ::unlink(journal.c_str());
-    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // A journal beside a writer that is at work is the usual case: try once and never wait for it.
+    sqlite3_busy_timeout(db_.get(), 0);
+    if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        if (::access(journal.c_str(), F_OK) == 0) ::unlink(journal.c_str());
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(db_.get(), kBusyWaitMs);
 }
 
 Connection Connection::open(const std::string& path, std::string_view key, Mode mode) {
@@ -127,13 +160,14 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     if (mode == Mode::OpenExisting) {
         if (!exists) throw StoreError(StoreFault::Missing, path, std::strerror(errno));
         if (!S_ISREG(st.st_mode)) throw StoreError(StoreFault::NotAFile, path, {});
-        if (::access(path.c_str(), R_OK) != 0) throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
+        if (::access(path.c_str(), R_OK) != 0)
+            throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
     } else if (exists) {
         throw StoreError(StoreFault::Sql, path, "a file is already there; it is left as it is");
     }
 
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
-                      (mode == Mode::CreateNew ? SQLITE_OPEN_CREATE : 0);
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == Mode::CreateNew ? SQLITE_OPEN_CREATE : 0);
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     conn.db_.reset(raw);
@@ -146,15 +180,13 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     // 4 KiB cipher pages: a quarter of the per-page overhead of 1 KiB pages, and the page size SQLCipher 4
     // uses by default. It has to be given on every open, before the first read.
     conn.execute("PRAGMA cipher_page_size = 4096");
-    // Waiting a little for another process's lock beats failing a search or a start-up at once.
-    sqlite3_busy_timeout(raw, 3000);
+    sqlite3_busy_timeout(raw, kBusyWaitMs);
 
     // Prove the key with a read: a wrong password or a foreign file fails here, before anything is written.
     try {
         conn.execute("SELECT count(*) FROM sqlite_master");
     } catch (const StoreError& e) {
-        if (e.fault() == StoreFault::Sql)
-            throw StoreError(StoreFault::WrongKey, path, e.detail());
+        if (e.fault() == StoreFault::Sql) throw StoreError(StoreFault::WrongKey, path, e.detail());
         throw;
     }
     if (mode == Mode::OpenExisting && sqlite3_db_readonly(raw, "main") == 1)

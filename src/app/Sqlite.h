@@ -10,6 +10,10 @@
 
 namespace trovander {
 
+// How long a statement waits for another connection's lock: waiting a little beats failing a search, a
+// start-up or a rebuild's batch commit at once.
+constexpr int kBusyWaitMs = 3000;
+
 // Why the index store failed, so that callers can say what to do about it.
 enum class StoreFault {
     Missing,        // no file at the path
@@ -23,16 +27,17 @@ enum class StoreFault {
     Corrupt,        // the file is damaged
     Io,             // the disk failed to read or write
     Sql,            // a statement was rejected (a fault of the caller's SQL or pattern)
+    Rebuilding,     // another rebuild of the same file is running
 };
 
 class StoreError : public std::runtime_error {
-public:
+  public:
     StoreError(StoreFault fault, std::string path, std::string detail);
     StoreFault fault() const { return fault_; }
     const std::string& path() const { return path_; }
     const std::string& detail() const { return detail_; }
 
-private:
+  private:
     StoreFault fault_;
     std::string path_;
     std::string detail_;
@@ -51,11 +56,12 @@ struct StatementFinalizer {
 };
 
 class Statement {
-public:
+  public:
     Statement() = default;
     Statement(sqlite3* db, std::string_view sql, const std::string& path);
 
     void bindText(int index, std::string_view value);  // index counts from 1
+    void bindInt64(int index, int64_t value);
     // Returns true while a row is available; throws StoreError on failure.
     bool step();
     void reset();
@@ -64,26 +70,32 @@ public:
     std::string_view columnText(int col) const;
     sqlite3_stmt* handle() const { return stmt_.get(); }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     std::string path_;
     std::unique_ptr<sqlite3_stmt, StatementFinalizer> stmt_;
 };
 
 class Connection {
-public:
+  public:
     enum class Mode { OpenExisting, CreateNew };
     // Opens (never creates, with OpenExisting) the encrypted file, applies the key at once and proves it
     // with a read. Throws StoreError naming the file and the cause.
     static Connection open(const std::string& path, std::string_view key, Mode mode);
 
     void execute(std::string_view sql);  // no values; for schema and pragmas
+    // As execute, for clean-up paths that must not throw: false when the statement failed.
+    bool tryExecute(std::string_view sql) noexcept;
+    // True while a transaction is open (the engine ends one by itself on some failures).
+    bool inTransaction() const { return !sqlite3_get_autocommit(db_.get()); }
+    // How long a statement waits for another connection's lock before it fails with Locked.
+    void setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_.get(), milliseconds); }
     Statement prepare(std::string_view sql) { return Statement(db_.get(), sql, path_); }
     sqlite3* handle() const { return db_.get(); }
     const std::string& path() const { return path_; }
     [[noreturn]] void fail(int code) const;
 
-private:
+  private:
     void removeStaleJournal();
 
     std::unique_ptr<sqlite3, DatabaseCloser> db_;

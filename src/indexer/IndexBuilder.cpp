@@ -2,75 +2,106 @@
 
 #include <QDateTime>
 #include <cerrno>
+#include <cstring>
 
 #include "app/EndProgram.h"
 #include "platform/DriveNames.h"
 
 namespace trovander {
 
+namespace {
+// Levels of the walk that keep their folder open while the walk is below them. Deeper levels give their
+// handle up and reach their folder again through "..", so a walk holds at most this many folders open
+// (and a few more on the way back up) whatever the depth of the tree or the process's limit.
+constexpr size_t kOpenLevels = 32;
+
+std::string walkErrorText(WalkError::Kind kind, const std::string& path, int error) {
+    const std::string cause = std::strerror(error);
+    if (kind == WalkError::Kind::DriveUnreadable)
+        return "The drive " + path + " could not be read (" + cause + "); the index was left as it was.";
+    return "The folder " + path + " could not be opened (" + cause +
+           "): the system ran out of resources. The index was left as it was; close some programs and scan "
+           "again.";
+}
+}  // namespace
+
+WalkError::WalkError(Kind kind, std::string path, int error)
+    : std::runtime_error(walkErrorText(kind, path, error)),
+      kind_(kind),
+      path_(std::move(path)),
+      error_(error) {}
+
 QString stampText(const QDateTime& localTime) { return localTime.toString(Qt::ISODate); }
 
 struct IndexBuilder::Frame {
-    int handle = -1;          // closed (-1) once its last subfolder is open
+    int handle = -1;          // -1 once given up: after its last subfolder is open, or to keep handles few
+    FolderIdentity identity;  // taken when the handle is given up with subfolders still to walk
     size_t pathLength = 0;    // this folder's path is path_.substr(0, pathLength)
+    int64_t folderId = 0;     // 0 until the folder's path is written
     std::vector<FolderEntry> subfolders;
     size_t next = 0;
 };
 
 IndexBuilder::IndexBuilder(IndexStore& store, RebuildHooks hooks, std::unique_ptr<FolderReader> reader)
-    : store_(store), hooks_(std::move(hooks)), reader_(reader ? std::move(reader) : makeSystemFolderReader()) {
-    raiseOpenFolderLimit();
+    : store_(store),
+      hooks_(std::move(hooks)),
+      reader_(reader ? std::move(reader) : makeSystemFolderReader()) {
     if (!hooks_.now) hooks_.now = [] { return stampText(QDateTime::currentDateTime()); };
 }
 
-IndexBuilder::~IndexBuilder() { unregisterCommitOnEnd(this); }
-
 void IndexBuilder::ScanDrives() {
     storeFault_.reset();
-    store_.deleteAllFiles();
-    {
-        RecordWriter writer(store_);
-        writer_ = &writer;
-        // Ending the program mid-walk writes what the walk has handed over before the store commits.
-        registerCommitOnEnd(this, [&writer] { writer.drain(); });
-        const int32_t last = static_cast<int32_t>(Drives.size()) - 1;
-        for (DriveIndex = 1; DriveIndex <= last && !stopping(); ++DriveIndex) {
-            if (hooks_.setStatus)
-                hooks_.setStatus(QStringLiteral("Scanning ") +
-                                 QString::fromStdString(driveCaption(Drives[DriveIndex])) +
-                                 QStringLiteral(" drive. please wait..."));
-            walk(driveRoot(Drives[DriveIndex]));
+    walkFault_.reset();
+    counts_ = Counts();
+    lastFolderId_ = 0;
+    // Takes the index for this rebuild alone; a refusal here has changed nothing.
+    store_.beginRebuild();
+    try {
+        {
+            RecordWriter writer(store_);
+            writer_ = &writer;
+            const int32_t last = static_cast<int32_t>(Drives.size()) - 1;
+            for (DriveIndex = 1; DriveIndex <= last && !stopping(); ++DriveIndex) {
+                if (hooks_.setStatus)
+                    hooks_.setStatus(QStringLiteral("Scanning ") +
+                                     QString::fromStdString(driveCaption(Drives[DriveIndex])) +
+                                     QStringLiteral(" drive. please wait..."));
+                FolderFiles(driveRoot(Drives[DriveIndex]));
+            }
+            writer.drain();
+            if (!storeFault_) storeFault_ = writer.fault();
+            writer_ = nullptr;
         }
-        writer.drain();
-        if (!storeFault_) storeFault_ = writer.fault();
-        unregisterCommitOnEnd(this);
+        if (programEnding()) {
+            store_.abandonRebuild();
+            return;
+        }
+        if (storeFault_) throw *storeFault_;
+        if (walkFault_) throw *walkFault_;
+        store_.finishRebuild(hooks_.now().toStdString());
+    } catch (...) {
         writer_ = nullptr;
+        store_.abandonRebuild();
+        throw;
     }
-    if (programEnding() && !storeFault_) {
-        store_.commitBatch();
-        return;
-    }
-    if (storeFault_) {
-        // Keep what earlier batches committed; the batch the fault hit is rolled back with it.
-        try {
-            store_.commitBatch();
-        } catch (const StoreError&) {
-        }
-        throw *storeFault_;
-    }
-    store_.insertStamp(hooks_.now().toStdString());
 }
 
 bool IndexBuilder::stopping() const {
-    return storeFault_.has_value() || (writer_ && writer_->failed()) || programEnding();
+    return storeFault_.has_value() || walkFault_.has_value() || (writer_ && writer_->failed()) ||
+           programEnding();
 }
 
 void IndexBuilder::yieldThree() {
     for (int i = 0; i < 3 && hooks_.yield; ++i) hooks_.yield();
 }
 
-void IndexBuilder::failFolder(int error) {
+void IndexBuilder::failFolder(int error, const std::string& path) {
     ++counts_.failed;
+    if (isOutOfResources(error)) {
+        // Skipping the folder would drop a subtree that is there: the rebuild fails instead.
+        if (!walkFault_) walkFault_.emplace(WalkError::Kind::OutOfResources, path, error);
+        return;
+    }
     if (isRefusedAccess(error)) {
         ++counts_.refused;
         yieldThree();
@@ -83,13 +114,22 @@ std::string IndexBuilder::joined(const std::string& name) const {
     return p + name;
 }
 
-// Lists the folder at path_ and writes its file records; pushes its frame when it has subfolders to walk or
-// yields to give. Returns false when the folder was given up.
+int64_t IndexBuilder::folderIdOf(Frame& frame) {
+    if (frame.folderId == 0) {
+        frame.folderId = ++lastFolderId_;
+        writer_->addFolder(frame.folderId, std::string_view(path_).substr(0, frame.pathLength));
+    }
+    return frame.folderId;
+}
+
+// Lists the folder at path_ and writes its file records, then pushes its frame with the handle open.
+// Returns false when the folder was given up (listError_ says why).
 bool IndexBuilder::enterFolder(int handle, std::vector<Frame>& stack) {
     const int err = reader_->list(handle, listing_);
     if (err != 0) {
         reader_->close(handle);
-        failFolder(err);
+        listError_ = err;
+        failFolder(err, path_);
         return false;
     }
     ++counts_.folders;
@@ -100,75 +140,111 @@ bool IndexBuilder::enterFolder(int handle, std::vector<Frame>& stack) {
         if (e.isFolder) {
             frame.subfolders.push_back(std::move(e));
         } else {
-            writer_->add(path_, e.name, EntryType::File);
+            writer_->add(folderIdOf(frame), e.name, EntryType::File);
             ++counts_.records;
         }
-    }
-    if (frame.subfolders.empty()) {
-        reader_->close(handle);
-        frame.handle = -1;
     }
     stack.push_back(std::move(frame));
     return true;
 }
 
-void IndexBuilder::FolderFiles(const std::string& path) {
-    if (writer_) return walk(path);
-    RecordWriter writer(store_);
-    writer_ = &writer;
-    walk(path);
-    writer.drain();
-    writer_ = nullptr;
-    if (!storeFault_) storeFault_ = writer.fault();
+// Reaches the folder of stack[index] again from carry, the open handle of a folder below it that the walk
+// has just left: one ".." per level, then a check that it is the folder the walk left.
+int IndexBuilder::reopen(std::vector<Frame>& stack, size_t index, int& carry, size_t& carryIndex) {
+    if (carry < 0) return -EBADF;
+    int handle = carry;
+    carry = -1;
+    for (size_t level = carryIndex; level > index; --level) {
+        const int up = reader_->openParent(handle);
+        reader_->close(handle);
+        if (up < 0) return up;
+        handle = up;
+    }
+    const FolderIdentity& expected = stack[index].identity;
+    if (expected.known && !(reader_->identity(handle) == expected)) {
+        // Moved while the walk was below it: what is there now is not the folder whose entries were listed.
+        reader_->close(handle);
+        return -ENOENT;
+    }
+    return handle;
 }
 
-void IndexBuilder::walk(const std::string& rootPath) {
+void IndexBuilder::FolderFiles(const std::string& rootPath) {
     path_ = rootPath;
     const int root = reader_->openRoot(path_);
     if (root < 0) {
-        failFolder(-root);
+        ++counts_.failed;
+        walkFault_.emplace(WalkError::Kind::DriveUnreadable, rootPath, -root);
         return;
     }
     std::vector<Frame> stack;
-    if (!enterFolder(root, stack)) return;
+    if (!enterFolder(root, stack)) {
+        // A drive whose root cannot be listed would leave the index without that drive.
+        if (!walkFault_) walkFault_.emplace(WalkError::Kind::DriveUnreadable, rootPath, listError_);
+        return;
+    }
 
-    while (!stack.empty() && !storeFault_) {
+    int carry = -1;  // the handle of the folder the walk last left, for reaching its parents again
+    size_t carryIndex = 0;
+    const auto dropCarry = [&] {
+        if (carry >= 0) reader_->close(carry);
+        carry = -1;
+    };
+    while (!stack.empty() && !stopping()) {
+        const size_t index = stack.size() - 1;
         Frame& top = stack.back();
         path_.resize(top.pathLength);
         if (top.next < top.subfolders.size()) {
+            if (top.handle < 0) {
+                top.handle = reopen(stack, index, carry, carryIndex);
+                if (top.handle < 0) {
+                    // The rest of this folder is given up, as for a folder that cannot be listed.
+                    failFolder(-top.handle, path_);
+                    top.handle = -1;
+                    top.subfolders.clear();
+                    top.next = 0;
+                    continue;
+                }
+            }
+            dropCarry();
             const FolderEntry& sub = top.subfolders[top.next++];
-            writer_->add(path_, sub.name, EntryType::Folder);
+            writer_->add(folderIdOf(top), sub.name, EntryType::Folder);
             ++counts_.records;
             if (!sub.descend) continue;
             const int child = reader_->openChild(top.handle, sub.name);
+            if (child == -EXDEV) continue;  // another mount: a drive of its own
+            if (child < 0) {
+                failFolder(-child, joined(sub.name));
+                continue;
+            }
             const std::string name = sub.name;
             if (top.next == top.subfolders.size()) {
-                // The last subfolder is open: this folder's handle is no longer needed, so a deep chain of
-                // folders holds one open handle, not one per level.
+                // The last subfolder is open: this folder's handle and listing are no longer needed.
                 reader_->close(top.handle);
                 top.handle = -1;
                 top.subfolders.clear();
                 top.subfolders.shrink_to_fit();
                 top.next = 0;
+            } else if (index >= kOpenLevels) {
+                top.identity = reader_->identity(top.handle);
+                reader_->close(top.handle);
+                top.handle = -1;
             }
-            if (child == -EXDEV) continue;  // another mount: a drive of its own
-            if (child < 0) {
-                failFolder(-child);
-                if (stopping()) break;
-                continue;
-            }
-            path_ = joined(name);
+            if (path_.empty() || path_.back() != reader_->separator()) path_.push_back(reader_->separator());
+            path_.append(name);
             enterFolder(child, stack);
-            if (stopping()) break;
             continue;
         }
-        // Every subfolder is walked: the folder is done.
-        if (top.handle >= 0) reader_->close(top.handle);
+        // Every subfolder is walked: the folder is done. Its handle leads back up to its parents.
+        if (top.handle >= 0) {
+            dropCarry();
+            carry = top.handle;
+            carryIndex = index;
+        }
         stack.pop_back();
-        writer_->folderBoundary();
         yieldThree();
-        if (stopping()) break;
     }
+    dropCarry();
     for (Frame& f : stack)
         if (f.handle >= 0) reader_->close(f.handle);
 }

@@ -5,7 +5,9 @@ namespace trovander {
 namespace {
 // Records per hand-over: large enough that the lock is rare, small enough that the writer starts early.
 constexpr size_t kChunkRecords = 4096;
-}
+// Bytes per hand-over: a deep tree's folder paths are long, and memory stays bounded by this, not the tree.
+constexpr size_t kChunkBytes = size_t(1) << 20;
+}  // namespace
 
 RecordWriter::RecordWriter(IndexStore& store) : store_(store), thread_([this] { run(); }) {}
 
@@ -19,24 +21,18 @@ RecordWriter::~RecordWriter() {
     thread_.join();
 }
 
-void RecordWriter::add(std::string_view folderPath, std::string_view name, EntryType type) {
+void RecordWriter::addFolder(int64_t folderId, std::string_view folderPath) {
     Chunk& c = filling_;
-    if (c.records.empty() ||
-        folderPath != std::string_view(c.bytes).substr(c.lastPathOffset, c.lastPathLength)) {
-        c.lastPathOffset = static_cast<uint32_t>(c.bytes.size());
-        c.lastPathLength = static_cast<uint32_t>(folderPath.size());
-        c.bytes.append(folderPath);
-    }
-    const auto nameOffset = static_cast<uint32_t>(c.bytes.size());
-    c.bytes.append(name);
-    c.records.push_back({c.lastPathOffset, static_cast<uint32_t>(folderPath.size()), nameOffset,
-                         static_cast<uint32_t>(name.size()), type, false});
+    c.records.push_back({folderId, c.bytes.size(), folderPath.size(), EntryType::Folder, true});
+    c.bytes.append(folderPath);
+    if (c.records.size() >= kChunkRecords || c.bytes.size() >= kChunkBytes) hand();
 }
 
-void RecordWriter::folderBoundary() {
-    if (filling_.records.empty()) return;
-    filling_.records.back().boundaryAfter = true;
-    if (filling_.records.size() >= kChunkRecords) hand();
+void RecordWriter::add(int64_t folderId, std::string_view name, EntryType type) {
+    Chunk& c = filling_;
+    c.records.push_back({folderId, c.bytes.size(), name.size(), type, false});
+    c.bytes.append(name);
+    if (c.records.size() >= kChunkRecords || c.bytes.size() >= kChunkBytes) hand();
 }
 
 void RecordWriter::hand() {
@@ -78,9 +74,10 @@ void RecordWriter::run() {
         try {
             const std::string_view bytes(chunk.bytes);
             for (const Chunk::Record& r : chunk.records) {
-                store_.insertRecord(bytes.substr(r.pathOffset, r.pathLength),
-                                    bytes.substr(r.nameOffset, r.nameLength), r.type);
-                if (r.boundaryAfter) store_.folderBoundary();
+                if (r.isFolderPath)
+                    store_.addFolder(r.folderId, bytes.substr(r.offset, r.length));
+                else
+                    store_.addEntry(r.folderId, bytes.substr(r.offset, r.length), r.type);
             }
         } catch (const StoreError& e) {
             fault = e;

@@ -17,31 +17,30 @@
 namespace trovander {
 
 class RecordWriter {
-public:
+  public:
     // While the writer lives, the store belongs to its thread; touch the store again only after drain().
     explicit RecordWriter(IndexStore& store);
     ~RecordWriter();
 
-    void add(std::string_view folderPath, std::string_view name, EntryType type);
-    // Marks a folder boundary: the writer may commit its batch here.
-    void folderBoundary();
+    // A folder's path, once, before the first entry that lies in it.
+    void addFolder(int64_t folderId, std::string_view folderPath);
+    void add(int64_t folderId, std::string_view name, EntryType type);
     // Hands everything added so far to the writer thread and waits until it is written.
     void drain();
     // Set once a record could not be written (a fault of the store); everything after it is dropped.
     bool failed() const;
     std::optional<StoreError> fault() const;
 
-private:
+  private:
     struct Chunk {
         std::string bytes;
         struct Record {
-            uint32_t pathOffset, pathLength, nameOffset, nameLength;
+            int64_t folderId;
+            size_t offset, length;  // the folder's path or the entry's name, in bytes
             EntryType type;
-            bool boundaryAfter;
+            bool isFolderPath;
         };
         std::vector<Record> records;
-        // Consecutive records of one folder share their path bytes.
-        uint32_t lastPathOffset = 0, lastPathLength = 0;
     };
     void hand();
     void run();

@@ -1,6 +1,7 @@
 // Reading folders for the walk: names are bytes, links are never followed, and a walk stays on its mount.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,9 +14,16 @@ struct FolderEntry {
     bool descend = false;   // a real subfolder the walk goes into (not a link)
 };
 
+// Which folder a handle stands on, to check that a folder reached again is the one that was left.
+struct FolderIdentity {
+    uint64_t device = 0, inode = 0;
+    bool known = false;  // false where the platform gives no such numbers: nothing to compare then
+    bool operator==(const FolderIdentity&) const = default;
+};
+
 // Handles are small non-negative numbers; failures are negative errno values.
 class FolderReader {
-public:
+  public:
     virtual ~FolderReader() = default;
     // Opens a drive root. The walk that starts here stays on the root's mount.
     virtual int openRoot(const std::string& path) = 0;
@@ -24,6 +32,10 @@ public:
     // Lists an open folder in the platform's order; 0 or an errno.
     virtual int list(int handle, std::vector<FolderEntry>& out) = 0;
     virtual void close(int handle) = 0;
+    // Opens the folder that holds an open folder, for a walk that gave up the parent's handle to keep its
+    // open handles few. The caller checks the identity.
+    virtual int openParent(int handle) = 0;
+    virtual FolderIdentity identity(int handle) = 0;
     // The separator between a folder's path and an entry's name.
     virtual char separator() const = 0;
 };
@@ -31,11 +43,10 @@ public:
 // The platform's own reader (POSIX: openat/fdopendir/readdir, d_type, fstatat when unknown).
 std::unique_ptr<FolderReader> makeSystemFolderReader();
 
-// Lets the process hold as many open folders as the system allows: a walk keeps one open for each level
-// that still has subfolders to visit, which a deep and bushy tree can make many.
-void raiseOpenFolderLimit();
-
 // True for the failures that mean "access refused" (EACCES, EPERM on POSIX).
 bool isRefusedAccess(int error);
+// True for the failures that mean the process ran out of something (open files, memory): the folder is
+// not at fault, and a walk that skipped it would drop a subtree that is there.
+bool isOutOfResources(int error);
 
 }  // namespace trovander

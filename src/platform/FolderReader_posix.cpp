@@ -1,6 +1,5 @@
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +21,8 @@ struct MountKey {
 
 MountKey mountOf(int fd) {
     struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID))
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &sx) == 0 &&
+        (sx.stx_mask & STATX_MNT_ID))
         return {sx.stx_mnt_id, true};
     struct stat st {};
     if (::fstat(fd, &st) == 0) return {static_cast<unsigned long long>(st.st_dev), false};
@@ -30,7 +30,7 @@ MountKey mountOf(int fd) {
 }
 
 class PosixFolderReader final : public FolderReader {
-public:
+  public:
     int openRoot(const std::string& path) override {
         const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return -errno;
@@ -94,9 +94,20 @@ public:
     }
 
     void close(int handle) override { ::close(handle); }
+
+    int openParent(int handle) override {
+        const int fd = ::openat(handle, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return fd < 0 ? -errno : fd;
+    }
+
+    FolderIdentity identity(int handle) override {
+        struct stat st {};
+        if (::fstat(handle, &st) != 0) return {};
+        return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
+    }
     char separator() const override { return '/'; }
 
-private:
+  private:
     MountKey rootMount_;
 };
 
@@ -104,14 +115,7 @@ private:
 
 std::unique_ptr<FolderReader> makeSystemFolderReader() { return std::make_unique<PosixFolderReader>(); }
 
-void raiseOpenFolderLimit() {
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 bool isRefusedAccess(int error) { return error == EACCES || error == EPERM; }
+bool isOutOfResources(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM; }
 
 }  // namespace trovander

@@ -23,7 +23,7 @@ std::string narrow(const wchar_t* w) {
 }
 
 class WinFolderReader final : public FolderReader {
-public:
+  public:
     int openRoot(const std::string& path) override { return add(path); }
     int openChild(int parent, const std::string& name) override {
         const std::string& p = paths_.at(parent);
@@ -44,9 +44,18 @@ public:
         return 0;
     }
     void close(int handle) override { paths_.erase(handle); }
+    int openParent(int handle) override {
+        const std::string& p = paths_.at(handle);
+        const size_t cut = p.find_last_of('\\');
+        if (cut == std::string::npos) return -2;
+        // A drive root keeps its separator ("c:\\"); any other folder has none at the end.
+        return add(cut <= 2 ? p.substr(0, cut + 1) : p.substr(0, cut));
+    }
+    // Paths, not handles: the walk's check has nothing to compare, and a path always names the folder.
+    FolderIdentity identity(int) override { return {}; }
     char separator() const override { return '\\'; }
 
-private:
+  private:
     int add(const std::string& path) {
         const DWORD attrs = GetFileAttributesW(widen(path).c_str());
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return -2;
@@ -60,7 +69,7 @@ private:
 }  // namespace
 
 std::unique_ptr<FolderReader> makeSystemFolderReader() { return std::make_unique<WinFolderReader>(); }
-void raiseOpenFolderLimit() {}  // the reader holds paths, not handles
 bool isRefusedAccess(int error) { return error == 13; }
+bool isOutOfResources(int error) { return error == 24 || error == 12; }  // EMFILE, ENOMEM
 
 }  // namespace trovander

@@ -145,9 +145,14 @@ bool frmStart::scanAndRebuild() {
     try {
         builder.ScanDrives();
     } catch (const StoreError& e) {
-        // Never "Done." for an index that was not written whole.
+        // Never "Done." for an index that was not replaced whole; the earlier index is still there.
         if (!programEnding())
             showStatus(QStringLiteral("The index could not be rebuilt: ") + shortText(e),
+                       QString::fromStdString(e.what()));
+        return false;
+    } catch (const WalkError& e) {
+        if (!programEnding())
+            showStatus(QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what()),
                        QString::fromStdString(e.what()));
         return false;
     }

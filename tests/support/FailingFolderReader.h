@@ -11,14 +11,17 @@
 namespace trovander::testing {
 
 class FailingFolderReader final : public FolderReader {
-public:
+  public:
     enum class When { Open, List };
     // A folder with this own name fails when opened (or listed) with error.
     void failOn(const std::string& name, int error, When when = When::Open) { fail_[name] = {error, when}; }
 
     int openRoot(const std::string& path) override {
+        const std::string name = path.substr(path.rfind('/') + 1);
+        auto it = fail_.find(name);
+        if (it != fail_.end() && it->second.when == When::Open) return -it->second.error;
         const int h = real_->openRoot(path);
-        names_[h] = path.substr(path.rfind('/') + 1);
+        if (h >= 0) names_[h] = name;
         return h;
     }
     int openChild(int parent, const std::string& name) override {
@@ -41,8 +44,10 @@ public:
         real_->close(handle);
     }
     char separator() const override { return real_->separator(); }
+    int openParent(int handle) override { return real_->openParent(handle); }
+    FolderIdentity identity(int handle) override { return real_->identity(handle); }
 
-private:
+  private:
     struct Failure {
         int error;
         When when;
