@@ -17,6 +17,8 @@ StoreError::StoreError(StoreFault fault, std::string path, std::string detail)
       detail_(std::move(detail)) {}
 
 StoreFault faultFromCode(int code) {
+    // A file shorter than its own header says it is has lost pages: damaged, not a failing disk.
+    if (code == SQLITE_IOERR_SHORT_READ) return StoreFault::Corrupt;
     switch (code & 0xff) {
         case SQLITE_NOTADB:
             return StoreFault::WrongKey;

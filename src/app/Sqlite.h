@@ -68,6 +68,8 @@ class Statement {
     int columnCount() const { return sqlite3_column_count(stmt_.get()); }
     std::string_view columnName(int col) const;
     std::string_view columnText(int col) const;
+    bool columnIsInteger(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER; }
+    int64_t columnInt64(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
     sqlite3_stmt* handle() const { return stmt_.get(); }
 
   private:
