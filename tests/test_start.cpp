@@ -12,6 +12,7 @@
 #include "app/EndProgram.h"
 #include "frmMain.h"
 #include "frmStart.h"
+#include "platform/RebuildLock.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"
 
@@ -111,6 +112,7 @@ class TestStart : public QObject {
     void endingDuringRebuild();
     void storeFailures_data();
     void storeFailures();
+    void anotherCopyIsRebuilding();
 
   private:
     std::unique_ptr<Rig> rig;
@@ -414,6 +416,27 @@ void TestStart::storeFailures() {
     QVERIFY(!start.cmdStart->isVisible());
     QVERIFY(!start.rebuilding());
     QVERIFY(endStatuses.empty());
+}
+
+// A second copy of the program rebuilding the same file: Scan is refused at once, says so, and the index
+// stays as it was.
+void TestStart::anotherCopyIsRebuilding() {
+    rig->index.store().insertStamp("2024-03-20T08:00:00");
+    const auto before = rig->index.records();
+    RebuildLock::Attempt other = RebuildLock::tryAcquire(rig->index.path());
+    QVERIFY(other.lock);
+    frmStart& start = rig->start();
+    start.show();
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QVERIFY2(start.Label1->text().startsWith(QStringLiteral(
+                 "The index could not be rebuilt: Another copy of Trovander is rebuilding the index database "
+                 "Main.mdb")),
+             qPrintable(start.Label1->text()));
+    QCOMPARE(rig->index.stamps().size(), size_t(1));
+    QVERIFY(rig->index.records() == before);
+    other.lock.reset();
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
 }
 
 QTEST_MAIN(TestStart)
