@@ -1,5 +1,7 @@
 // trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]
 // trovander-bench search  [--entries N] [--tree DIR] [--pattern P]...
+// trovander-bench deep    [--depth N]... [--runs K]
+// trovander-bench open    [--runs K]
 #include "bench.h"
 
 #include <sys/stat.h>
@@ -28,9 +30,12 @@ RebuildOptions parse(int argc, char** argv) {
     RebuildOptions o;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--entries" && i + 1 < argc) o.entries = std::strtoull(argv[++i], nullptr, 10);
-        else if (a == "--tree" && i + 1 < argc) o.treeDir = argv[++i];
-        else if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
+        if (a == "--entries" && i + 1 < argc)
+            o.entries = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--tree" && i + 1 < argc)
+            o.treeDir = argv[++i];
+        else if (a == "--runs" && i + 1 < argc)
+            o.runs = std::max(1, std::atoi(argv[++i]));
     }
     return o;
 }
@@ -68,9 +73,9 @@ int runRebuildBench(int argc, char** argv) {
     const bool haveUpdatedb = bench::haveProgram("updatedb");
     const std::string plocateDb = (work / "plocate.db").string();
     const std::vector<std::string> findCmd = {"find", tree.root, "-printf", "%h %f %y\\n"};
-    const std::vector<std::string> updatedbCmd = {"updatedb", "-U", tree.root, "-o", plocateDb,
-                                                  "--prunepaths", "", "--prunefs", "", "--prunenames", "",
-                                                  "-l", "no"};
+    const std::vector<std::string> updatedbCmd = {
+        "updatedb", "-U",           tree.root, "-o", plocateDb, "--prunepaths", "", "--prunefs",
+        "",         "--prunenames", "",        "-l", "no"};
     // Warm the cache and fill the index once, so that every timed rebuild also clears a full index.
     bench::timeCommand(findCmd);
     rebuildOnce();
@@ -93,14 +98,18 @@ int runRebuildBench(int argc, char** argv) {
     std::printf("tree %s: %llu entries\n", tree.root.c_str(), static_cast<unsigned long long>(tree.entries));
     std::printf("trovander rebuild: median %.3f s of %d, %.0f entries/s\n", m, o.runs, tree.entries / m);
     std::printf("find -printf:      median %.3f s, ratio %.2f\n", mf, m / mf);
-    if (haveUpdatedb) std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);
-    else std::printf("plocate updatedb:  not installed\n");
-    std::printf("database: %lld bytes, %.1f bytes per entry\n", static_cast<long long>(st.st_size), bytesPerEntry);
-    std::printf("rebuild entries=%llu median_s=%.3f find_s=%.3f updatedb_s=%s ratio_find=%.2f ratio_updatedb=%s "
-                "bytes_per_entry=%.1f\n",
-                static_cast<unsigned long long>(tree.entries), m, mf,
-                haveUpdatedb ? std::to_string(mu).c_str() : "na", m / mf,
-                haveUpdatedb ? std::to_string(m / mu).c_str() : "na", bytesPerEntry);
+    if (haveUpdatedb)
+        std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);
+    else
+        std::printf("plocate updatedb:  not installed\n");
+    std::printf("database: %lld bytes, %.1f bytes per entry\n", static_cast<long long>(st.st_size),
+                bytesPerEntry);
+    std::printf(
+        "rebuild entries=%llu median_s=%.3f find_s=%.3f updatedb_s=%s ratio_find=%.2f ratio_updatedb=%s "
+        "bytes_per_entry=%.1f\n",
+        static_cast<unsigned long long>(tree.entries), m, mf,
+        haveUpdatedb ? std::to_string(mu).c_str() : "na", m / mf,
+        haveUpdatedb ? std::to_string(m / mu).c_str() : "na", bytesPerEntry);
     fs::remove_all(work);
     return 0;
 }
@@ -108,14 +117,21 @@ int runRebuildBench(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2 || (std::strcmp(argv[1], "rebuild") != 0 && std::strcmp(argv[1], "search") != 0)) {
+    const bool known =
+        argc >= 2 && (std::strcmp(argv[1], "rebuild") == 0 || std::strcmp(argv[1], "search") == 0 ||
+                      std::strcmp(argv[1], "deep") == 0 || std::strcmp(argv[1], "open") == 0);
+    if (!known) {
         std::fprintf(stderr,
                      "usage: trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]\n"
-                     "       trovander-bench search [--entries N] [--tree DIR] [--pattern P]...\n");
+                     "       trovander-bench search [--entries N] [--tree DIR] [--pattern P]...\n"
+                     "       trovander-bench deep [--depth N]... [--runs K]\n"
+                     "       trovander-bench open [--runs K]\n");
         return 2;
     }
     try {
         if (std::strcmp(argv[1], "rebuild") == 0) return runRebuildBench(argc - 2, argv + 2);
+        if (std::strcmp(argv[1], "deep") == 0) return runDeepBench(argc - 2, argv + 2);
+        if (std::strcmp(argv[1], "open") == 0) return runOpenBench(argc - 2, argv + 2);
         return runSearchBench(argc - 2, argv + 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "trovander-bench: %s\n", e.what());

@@ -123,6 +123,7 @@ void IndexStore::beginRebuild() {
     if (!attempt.lock) throw rebuildLockError(path(), attempt);
     rebuildLock_ = std::move(attempt.lock);
     try {
+        conn_.setCacheKiB(kRebuildCacheKiB);
         conn_.setBusyTimeout(kRebuildStartWaitMs);
         beginBatch();
         conn_.setBusyTimeout(kBusyWaitMs);
@@ -192,6 +193,15 @@ void IndexStore::finishRebuild(std::string_view stamp) {
     insert_ = Statement();
     insertFolder_ = Statement();
     rebuildLock_.reset();
+    restoreSearchCache();
+}
+
+void IndexStore::restoreSearchCache() noexcept {
+    try {
+        conn_.setCacheKiB(kSearchCacheKiB);
+    } catch (const StoreError&) {
+        // Searches then read more of the file again; nothing is wrong with the index.
+    }
 }
 
 namespace {
@@ -270,6 +280,7 @@ void IndexStore::abandonRebuild() noexcept {
                 conn_.tryExecute("ROLLBACK");
         }
         conn_.setBusyTimeout(kBusyWaitMs);
+        restoreSearchCache();
     }
     rebuildLock_.reset();
 }

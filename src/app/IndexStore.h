@@ -131,6 +131,7 @@ class IndexStore {
     void rollbackBatch() noexcept;
     void dropLeftoverRebuild() noexcept;
     void replaceDamagedFile(std::string_view stamp);
+    void restoreSearchCache() noexcept;
     std::string freshPath() const { return path() + ".rebuild"; }
 
     Connection conn_;
