@@ -1,4 +1,4 @@
-// trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]
+// trovander-bench rebuild [--entries N] [--tree DIR] [--runs K] [--no-progress]
 // trovander-bench search  [--entries N] [--tree DIR] [--pattern P]...
 #include "bench.h"
 
@@ -15,6 +15,7 @@
 #include "app/IndexStore.h"
 #include "bench_tree.h"
 #include "indexer/IndexBuilder.h"
+#include "indexer/RebuildProgress.h"
 
 namespace {
 
@@ -22,15 +23,21 @@ struct RebuildOptions {
     uint64_t entries = 1000000;
     std::string treeDir;
     int runs = 3;
+    bool progress = true;  // --no-progress: without the start window's progress display, to compare
 };
 
 RebuildOptions parse(int argc, char** argv) {
     RebuildOptions o;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--entries" && i + 1 < argc) o.entries = std::strtoull(argv[++i], nullptr, 10);
-        else if (a == "--tree" && i + 1 < argc) o.treeDir = argv[++i];
-        else if (a == "--runs" && i + 1 < argc) o.runs = std::max(1, std::atoi(argv[++i]));
+        if (a == "--entries" && i + 1 < argc)
+            o.entries = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--tree" && i + 1 < argc)
+            o.treeDir = argv[++i];
+        else if (a == "--runs" && i + 1 < argc)
+            o.runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--no-progress")
+            o.progress = false;
     }
     return o;
 }
@@ -56,11 +63,20 @@ int runRebuildBench(int argc, char** argv) {
     RebuildHooks hooks;
     hooks.yield = [] { QCoreApplication::processEvents(); };
     hooks.setStatus = [&label](const QString& text) { label.setText(text); };
+    // The start window's count and time, redrawn as it does.
+    QLabel progressLabel;
+    progressLabel.show();
+    RebuildProgress progress;
+    if (o.progress)
+        hooks.progress = [&](uint64_t records) {
+            if (progress.due()) progressLabel.setText(progress.text(records));
+        };
 
     auto rebuildOnce = [&] {
         IndexBuilder builder(*store, hooks);
         builder.Drives.push_back(tree.root);
         const auto start = std::chrono::steady_clock::now();
+        progress.start();
         builder.ScanDrives();
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
@@ -68,9 +84,9 @@ int runRebuildBench(int argc, char** argv) {
     const bool haveUpdatedb = bench::haveProgram("updatedb");
     const std::string plocateDb = (work / "plocate.db").string();
     const std::vector<std::string> findCmd = {"find", tree.root, "-printf", "%h %f %y\\n"};
-    const std::vector<std::string> updatedbCmd = {"updatedb", "-U", tree.root, "-o", plocateDb,
-                                                  "--prunepaths", "", "--prunefs", "", "--prunenames", "",
-                                                  "-l", "no"};
+    const std::vector<std::string> updatedbCmd = {
+        "updatedb", "-U",           tree.root, "-o", plocateDb, "--prunepaths", "", "--prunefs",
+        "",         "--prunenames", "",        "-l", "no"};
     // Warm the cache and fill the index once, so that every timed rebuild also clears a full index.
     bench::timeCommand(findCmd);
     rebuildOnce();
@@ -93,14 +109,18 @@ int runRebuildBench(int argc, char** argv) {
     std::printf("tree %s: %llu entries\n", tree.root.c_str(), static_cast<unsigned long long>(tree.entries));
     std::printf("trovander rebuild: median %.3f s of %d, %.0f entries/s\n", m, o.runs, tree.entries / m);
     std::printf("find -printf:      median %.3f s, ratio %.2f\n", mf, m / mf);
-    if (haveUpdatedb) std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);
-    else std::printf("plocate updatedb:  not installed\n");
-    std::printf("database: %lld bytes, %.1f bytes per entry\n", static_cast<long long>(st.st_size), bytesPerEntry);
-    std::printf("rebuild entries=%llu median_s=%.3f find_s=%.3f updatedb_s=%s ratio_find=%.2f ratio_updatedb=%s "
-                "bytes_per_entry=%.1f\n",
-                static_cast<unsigned long long>(tree.entries), m, mf,
-                haveUpdatedb ? std::to_string(mu).c_str() : "na", m / mf,
-                haveUpdatedb ? std::to_string(m / mu).c_str() : "na", bytesPerEntry);
+    if (haveUpdatedb)
+        std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);
+    else
+        std::printf("plocate updatedb:  not installed\n");
+    std::printf("database: %lld bytes, %.1f bytes per entry\n", static_cast<long long>(st.st_size),
+                bytesPerEntry);
+    std::printf(
+        "rebuild entries=%llu median_s=%.3f find_s=%.3f updatedb_s=%s ratio_find=%.2f ratio_updatedb=%s "
+        "bytes_per_entry=%.1f\n",
+        static_cast<unsigned long long>(tree.entries), m, mf,
+        haveUpdatedb ? std::to_string(mu).c_str() : "na", m / mf,
+        haveUpdatedb ? std::to_string(m / mu).c_str() : "na", bytesPerEntry);
     fs::remove_all(work);
     return 0;
 }

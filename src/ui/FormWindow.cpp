@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <vector>
 
@@ -29,7 +30,18 @@ void FormWindow::setVisible(bool visible) {
         placed_ = true;
         placeOnFirstShow();
     }
+    if (visible) showsNormal();
     QWidget::setVisible(visible);
+}
+
+void FormWindow::showsNormal() {
+    // A window minimised and then restored by the window manager can keep the minimised state in the
+    // widget or in its native window (a hide then reads as "still minimised"); shown so, it would map as an
+    // icon and nothing would be on screen. Every show is a normal show, whatever happened before.
+    const Qt::WindowStates state = windowState();
+    if (state & Qt::WindowMinimized) setWindowState(state & ~Qt::WindowMinimized);
+    if (QWindow* native = windowHandle(); native && (native->windowStates() & Qt::WindowMinimized))
+        native->setWindowStates(native->windowStates() & ~Qt::WindowMinimized);
 }
 
 void FormWindow::setTabIndexes(std::initializer_list<std::pair<int, QWidget*>> controls) {

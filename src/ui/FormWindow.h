@@ -17,6 +17,7 @@ class FormWindow : public QWidget {
 
     FormWindow(Border border, const QString& caption, QSize clientSize);
 
+    // Every show shows the window normal (not minimised), and on the first show places it.
     void setVisible(bool visible) override;
 
   protected:
@@ -29,6 +30,8 @@ class FormWindow : public QWidget {
     virtual void placeOnFirstShow();
 
   private:
+    void showsNormal();
+
     bool placed_ = false;
 };
 

@@ -1,0 +1,110 @@
+#include "ui/SingleInstance.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QWidget>
+
+namespace trovander {
+
+namespace {
+const QByteArray kAsk = "front\n";
+const QByteArray kAnswer = "shown\n";
+// How long a later start waits for the running copy; a copy busy in a long rebuild still answers at its
+// next yield, well within this.
+constexpr int kConnectWaitMs = 1000;
+constexpr int kAnswerWaitMs = 5000;
+}  // namespace
+
+QString instanceKey(const std::string& indexPath) {
+    const QString path = QString::fromStdString(indexPath);
+    QFileInfo file(path);
+    // The file may not exist yet (it is made after this check); its folder's canonical path names it then.
+    QString canonical = file.canonicalFilePath();
+    if (canonical.isEmpty()) {
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        canonical = (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
+    }
+    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32));
+}
+
+SingleInstance::SingleInstance(const std::string& indexPath, std::function<void()> front)
+    : key_(instanceKey(indexPath)), front_(std::move(front)) {
+    // Two starts at the same moment: the lock makes one of them look and listen before the other looks.
+    QLockFile lock(QDir(QDir::tempPath()).filePath(key_ + QStringLiteral(".lock")));
+    lock.tryLock(kAnswerWaitMs);
+    QLocalSocket probe;
+    probe.connectToServer(key_);
+    if (probe.waitForConnected(kConnectWaitMs)) {
+        outcome_ = Outcome::AlreadyRunning;
+        probe.write(kAsk);
+        probe.flush();
+        QByteArray reply;
+        while (!reply.contains('\n') && probe.waitForReadyRead(kAnswerWaitMs)) reply += probe.readAll();
+        answered_ = reply == kAnswer;
+        probe.disconnectFromServer();
+        return;
+    }
+    listen();
+}
+
+SingleInstance::~SingleInstance() = default;
+
+void SingleInstance::listen() {
+    server_ = std::make_unique<QLocalServer>();
+    // Only this user's copies may ask.
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(key_)) {
+        // Nobody answered, so what is there was left by a copy that was killed: take its place.
+        QLocalServer::removeServer(key_);
+        if (!server_->listen(key_)) {
+            // The program runs on without the guard rather than refusing to start.
+            server_.reset();
+            return;
+        }
+    }
+    QObject::connect(server_.get(), &QLocalServer::newConnection, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) serve(socket);
+    });
+}
+
+void SingleInstance::serve(QLocalSocket* socket) {
+    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+        // Anything but the one question is ignored: the socket is this user's, but no input is trusted.
+        if (socket->bytesAvailable() > kAsk.size()) {
+            socket->abort();
+            return;
+        }
+        if (!socket->canReadLine()) return;
+        if (socket->readLine() != kAsk) {
+            socket->abort();
+            return;
+        }
+        if (front_) front_();
+        socket->write(kAnswer);
+        socket->flush();
+        socket->disconnectFromServer();
+    });
+}
+
+void SingleInstance::bringProgramToFront() {
+    QWidget* modal = QApplication::activeModalWidget();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w == modal) continue;
+        w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        w->raise();
+        w->activateWindow();
+    }
+    if (modal) {
+        modal->setWindowState(modal->windowState() & ~Qt::WindowMinimized);
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+}  // namespace trovander
