@@ -1,7 +1,11 @@
 // Start-up against a bad Main.mdb: one modal message naming the file and the cause, no window, no write.
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,7 +19,7 @@ using namespace trovander;
 
 class TestStartUp : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void failures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file
         QTest::addColumn<QString>("cause");
@@ -52,8 +56,95 @@ private Q_SLOTS:
         QCOMPARE(boxes, 1);
         QVERIFY(!otherWindows);
         QVERIFY2(shown.contains(path) && shown.contains(cause), qPrintable(shown));
-        if (content == "<none>") QVERIFY(!QFile::exists(path));
-        else QCOMPARE(testing::fileBytes(path.toStdString()), content);
+        if (content == "<none>")
+            QVERIFY(!QFile::exists(path));
+        else
+            QCOMPARE(testing::fileBytes(path.toStdString()), content);
+    }
+
+    // Beside the program when its folder can be written and it is no installed copy; else the data folder.
+    void location_data() {
+        QTest::addColumn<QString>("layout");  // "build": a bare folder; "installed": bin/ beside share/...
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("inUserData");
+        QTest::newRow("build folder") << "build" << false << false;
+        QTest::newRow("installed, writable prefix") << "installed" << false << true;
+        QTest::newRow("read-only folder") << "build" << true << true;
+    }
+    void location() {
+        QFETCH(QString, layout);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, inUserData);
+        if (readOnly && ::geteuid() == 0) QSKIP("root writes into any folder");
+        QTemporaryDir dir;
+        const QString program = dir.filePath("prefix/bin");
+        QVERIFY(QDir().mkpath(program));
+        if (layout == "installed") {
+            QVERIFY(QDir().mkpath(dir.filePath("prefix/share/applications")));
+            testing::writeFileBytes(dir.filePath("prefix/share/applications/trovander.desktop").toStdString(),
+                                    "");
+        }
+        if (readOnly) QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+        const IndexLocation at = locateIndex(program, dir.filePath("data"));
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(at.inUserData, inUserData);
+        QCOMPARE(QString::fromStdString(at.path),
+                 inUserData ? dir.filePath("data/trovander/Main.mdb") : program + "/Main.mdb");
+    }
+
+    // In the data folder the index is made empty on first start, and afterwards only opened.
+    void madeOnFirstStartOnly() {
+        QTemporaryDir dir;
+        const IndexLocation at{dir.filePath("data/trovander/Main.mdb").toStdString(), true};
+        QStringList messages;
+        const auto collect = [&](const QString& text) { messages << text; };
+        {
+            auto store = openIndexOrExplain(at, collect);
+            QVERIFY2(store, qPrintable(messages.join("\n")));
+            QCOMPARE(store->selectStamps().RecordCount(), 0);
+            store->insertStamp("2024-03-20T08:00:00");
+        }
+        auto again = openIndexOrExplain(at, collect);
+        QVERIFY(again);
+        QCOMPARE(again->selectStamps().RecordCount(), 1);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // What cannot be made, or is there and is no index, is one message naming the file; nothing replaced.
+    void dataFolderFailures_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("a file where the folder goes") << "folder-is-file"
+                                                      << "cannot be created";
+        QTest::newRow("a foreign file") << "foreign"
+                                        << "another password";
+        QTest::newRow("a folder where the file goes") << "file-is-folder"
+                                                      << "is not a file";
+        QTest::newRow("a dangling link") << "dangling"
+                                         << "does not exist";
+    }
+    void dataFolderFailures() {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data/trovander/Main.mdb");
+        QVERIFY(QDir().mkpath(dir.filePath("data")));
+        if (obstacle == "folder-is-file")
+            testing::writeFileBytes(dir.filePath("data/trovander").toStdString(), "x");
+        else
+            QVERIFY(QDir().mkpath(dir.filePath("data/trovander")));
+        if (obstacle == "foreign") testing::writeFileBytes(path.toStdString(), QByteArray(4096, 'q'));
+        if (obstacle == "file-is-folder") QVERIFY(QDir().mkpath(path));
+        if (obstacle == "dangling") QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+        QStringList messages;
+        auto store = openIndexOrExplain(IndexLocation{path.toStdString(), true},
+                                        [&](const QString& text) { messages << text; });
+        QVERIFY(!store);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.front().contains(path) && messages.front().contains(cause),
+                 qPrintable(messages.front()));
+        if (obstacle == "foreign") QCOMPARE(testing::fileBytes(path.toStdString()), QByteArray(4096, 'q'));
+        if (obstacle == "dangling") QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
     }
 
     void goodIndexOpensWithoutMessage() {
