@@ -11,7 +11,7 @@ packages=(
   libsqlcipher-dev
   fonts-liberation2 fonts-dejavu-core fontconfig
   shared-mime-info desktop-file-utils appstream dpkg-dev
-  xvfb xauth openbox
+  xvfb xauth openbox xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,7 @@ class FormWindow : public QWidget {
     void setVisible(bool visible) override;
 
   protected:
+    void changeEvent(QEvent* event) override;
     // Keyboard focus moves in the order of the tab indexes given; controls that take no focus are passed by.
     void setTabIndexes(std::initializer_list<std::pair<int, QWidget*>> controls);
     // Where controls overlap, the one listed first lies on top.
@@ -33,6 +34,7 @@ class FormWindow : public QWidget {
     void showsNormal();
 
     bool placed_ = false;
+    bool restoredByManager_ = false;  // back from minimised since the last show
 };
 
 // A borderless window drawn whole by its background picture.
