@@ -93,9 +93,18 @@ class TestStartUp : public QObject {
     }
 
     // In the data folder the index is made empty on first start, and afterwards only opened.
+    void madeOnFirstStartOnly_data() {
+        QTest::addColumn<QString>("dataFolder");
+        QTest::newRow("plain") << "data";
+        QTest::newRow("quotes, blanks, a newline") << "it's a \"data\"\nfolder ;$(x)";
+        QTest::newRow("non-ASCII") << "Données ß";
+    }
     void madeOnFirstStartOnly() {
+        QFETCH(QString, dataFolder);
         QTemporaryDir dir;
-        const IndexLocation at{dir.filePath("data/trovander/Main.mdb").toStdString(), true};
+        const IndexLocation at = locateIndex(dir.filePath("ro"), dir.filePath(dataFolder));
+        QVERIFY(at.inUserData);
+        QVERIFY(QFile::decodeName(at.path.c_str()).startsWith(dir.filePath(dataFolder) + "/trovander/"));
         QStringList messages;
         const auto collect = [&](const QString& text) { messages << text; };
         {
@@ -104,6 +113,7 @@ class TestStartUp : public QObject {
             QCOMPARE(store->selectStamps().RecordCount(), 0);
             store->insertStamp("2024-03-20T08:00:00");
         }
+        QVERIFY(QFileInfo::exists(dir.filePath(dataFolder) + "/trovander/Main.mdb"));
         auto again = openIndexOrExplain(at, collect);
         QVERIFY(again);
         QCOMPARE(again->selectStamps().RecordCount(), 1);

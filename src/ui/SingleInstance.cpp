@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -20,7 +21,7 @@ constexpr int kAnswerWaitMs = 5000;
 }  // namespace
 
 QString instanceKey(const std::string& indexPath) {
-    const QString path = QString::fromStdString(indexPath);
+    const QString path = QFile::decodeName(indexPath.c_str());
     QFileInfo file(path);
     // The file may not exist yet (it is made after this check); its folder's canonical path names it then.
     QString canonical = file.canonicalFilePath();

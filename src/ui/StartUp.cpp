@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -60,7 +61,7 @@ std::unique_ptr<IndexStore> openIndexOrExplain(const std::string& path,
 std::unique_ptr<IndexStore> openIndexOrExplain(const IndexLocation& location,
                                                const std::function<void(const QString&)>& showError) {
     if (location.inUserData) {
-        const QString path = QString::fromStdString(location.path);
+        const QString path = QFile::decodeName(location.path.c_str());
         const QFileInfo file(path);
         // Only a name with nothing there is made: a folder, a dangling link or a foreign file is reported by
         // the open below, never replaced.
