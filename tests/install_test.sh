@@ -16,6 +16,9 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 export QT_QPA_PLATFORM=offscreen
+# The copies find each other through sockets in the runtime folder; this test's go with it.
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
@@ -56,6 +59,7 @@ sleep 1
 alive "$first" || fail "the installed program did not keep running: $(cat "$work/first.log")"
 [ -z "$(find "$prefix" -name Main.mdb)" ] || fail "an index was written into the prefix"
 [ "$before" = "$(find "$prefix" | sort)" ] || fail "the prefix changed"
+[ -n "$(find "$XDG_RUNTIME_DIR" -name 'trovander-*' -type s)" ] || fail "the running copy has no socket in the runtime folder"
 
 # A second start on the same index: the first copy is asked to come to the front, the second leaves.
 XDG_DATA_HOME=$data timeout 20 "$prefix/bin/trovander" >"$work/second.log" 2>&1

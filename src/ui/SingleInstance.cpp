@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QWidget>
 
 namespace trovander {
@@ -20,6 +22,16 @@ constexpr int kConnectWaitMs = 1000;
 constexpr int kAnswerWaitMs = 5000;
 }  // namespace
 
+namespace {
+// Where the socket and its lock lie: the user's own runtime folder (mode 0700), so that no other user can
+// put a socket of theirs in its place and answer for the running copy. Windows pipes are named per session.
+QString inRuntimeFolder(const QString& name) {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty() || QSysInfo::productType() == QLatin1String("windows")) return name;
+    return QDir(runtime).filePath(name);
+}
+}  // namespace
+
 QString instanceKey(const std::string& indexPath) {
     const QString path = QFile::decodeName(indexPath.c_str());
     QFileInfo file(path);
@@ -30,13 +42,15 @@ QString instanceKey(const std::string& indexPath) {
         canonical = (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
     }
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32));
+    return inRuntimeFolder(QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32)));
 }
 
 SingleInstance::SingleInstance(const std::string& indexPath, std::function<void()> front)
     : key_(instanceKey(indexPath)), front_(std::move(front)) {
     // Two starts at the same moment: the lock makes one of them look and listen before the other looks.
-    QLockFile lock(QDir(QDir::tempPath()).filePath(key_ + QStringLiteral(".lock")));
+    QLockFile lock(QFileInfo(key_).isAbsolute()
+                       ? key_ + QStringLiteral(".lock")
+                       : QDir(QDir::tempPath()).filePath(key_ + QStringLiteral(".lock")));
     lock.tryLock(kAnswerWaitMs);
     QLocalSocket probe;
     probe.connectToServer(key_);

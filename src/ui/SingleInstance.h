@@ -11,7 +11,7 @@
 namespace trovander {
 
 // The socket's name: derived from the index file's canonical path, so two names of the same file (a link,
-// a relative path) meet, and two indexes never do.
+// a relative path) meet, and two indexes never do; in the user's runtime folder where there is one.
 QString instanceKey(const std::string& indexPath);
 
 class SingleInstance {
