@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -13,6 +14,7 @@
 
 #include "app/IndexStore.h"
 #include "support/Fixtures.h"
+#include "ui/SingleInstance.h"
 #include "ui/StartUp.h"
 
 using namespace trovander;
@@ -155,6 +157,60 @@ class TestStartUp : public QObject {
                  qPrintable(messages.front()));
         if (obstacle == "foreign") QCOMPARE(testing::fileBytes(path.toStdString()), QByteArray(4096, 'q'));
         if (obstacle == "dangling") QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
+    }
+
+    // The running copy's socket: named by the index file itself; answers the one question, drops the rest.
+    void instanceKeyNamesTheFile() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("Main.mdb").toStdString();
+        IndexStore::createEmpty(path);
+        QVERIFY(QFile::link(dir.filePath("Main.mdb"), dir.filePath("link.mdb")));
+        QCOMPARE(instanceKey(path), instanceKey(dir.filePath("link.mdb").toStdString()));
+        QCOMPARE(instanceKey(path), instanceKey(dir.filePath("sub/../Main.mdb").toStdString()));
+        QVERIFY(instanceKey(path) != instanceKey(dir.filePath("other.mdb").toStdString()));
+    }
+
+    void runningCopyAnswers_data() {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("fronts");
+        QTest::newRow("the question") << QByteArray("front\n") << QByteArray("shown\n") << 1;
+        QTest::newRow("something else") << QByteArray("quit\n") << QByteArray() << 0;
+        QTest::newRow("a flood") << QByteArray(1 << 20, 'f') << QByteArray() << 0;
+        QTest::newRow("nothing, then gone") << QByteArray() << QByteArray() << 0;
+    }
+    void runningCopyAnswers() {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, fronts);
+        QTemporaryDir dir;
+        int asked = 0;
+        SingleInstance first(dir.filePath("Main.mdb").toStdString(), [&] { ++asked; });
+        QCOMPARE(first.outcome(), SingleInstance::Outcome::First);
+        {
+            QLocalSocket client;
+            client.connectToServer(first.key());
+            QVERIFY(client.waitForConnected(2000));
+            if (sent.isEmpty()) {
+                client.disconnectFromServer();
+            } else {
+                client.write(sent);
+                // Answered, or dropped by the copy.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    client.bytesAvailable() > 0 || client.state() != QLocalSocket::ConnectedState, 5000);
+            }
+            QCOMPARE(client.readAll(), answer);
+            QCOMPARE(asked, fronts);
+        }
+        // The copy still answers a proper question after whatever came before.
+        QLocalSocket proper;
+        proper.connectToServer(first.key());
+        QVERIFY(proper.waitForConnected(2000));
+        proper.write("front\n");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (proper.bytesAvailable() > 0 || proper.state() != QLocalSocket::ConnectedState), 5000);
+        QCOMPARE(proper.readAll(), QByteArray("shown\n"));
+        QCOMPARE(asked, fronts + 1);
     }
 
     void goodIndexOpensWithoutMessage() {
