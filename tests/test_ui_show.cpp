@@ -51,11 +51,14 @@ struct Seen {
 };
 void answerNextBox(Seen& seen) {
     auto poll = std::make_shared<QTimer>();
+    auto settled = std::make_shared<int>(0);
     poll->setInterval(20);
-    QObject::connect(poll.get(), &QTimer::timeout, [poll, &seen] {
+    QObject::connect(poll.get(), &QTimer::timeout, [poll, settled, &seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        seen.geometry = box->frameGeometry();
+        if (!box || !box->isVisible() || !box->windowHandle() || !box->windowHandle()->isExposed()) return;
+        // A window manager places and frames a new window a moment after it is mapped: read it once settled.
+        if (++*settled < 15) return;
+        seen.geometry = box->geometry();
         seen.shown = true;
         poll->stop();
         box->button(QMessageBox::Ok)->click();
