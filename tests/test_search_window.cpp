@@ -144,7 +144,7 @@ class TestSearchWindow : public QObject {
     void emptyEndings_data() {
         QTest::addColumn<bool>("unreachable");
         QTest::newRow("no hits") << false;
-        QTest::newRow("query cannot be opened") << true;
+        QTest::newRow("no index to ask") << true;
     }
     void emptyEndings() {
         QFETCH(bool, unreachable);
@@ -158,6 +158,34 @@ class TestSearchWindow : public QObject {
         QVERIFY(result().isVisible());
         QVERIFY(!main().isVisible());
         QVERIFY(!windows_->searching().isVisible());
+    }
+
+    // A search the index cannot answer says why in a message box over the search window, which stays for
+    // another try; it never shows "0 item(s) found".
+    void failedSearchIsSaid() {
+        TempIndex damaged;
+        for (int i = 0; i < 3000; ++i)
+            damaged.store().insertRecord(tree_->path("d"), "report " + std::to_string(i), EntryType::File);
+        damaged.store().commitBatch();
+        damaged.reopen();
+        testing::damageMiddle(damaged.path());
+        services_->store = &damaged.store();
+        QStringList said;
+        main().runMessageBox = [&](QMessageBox& box) {
+            QVERIFY(box.isModal());
+            said << box.text();
+        };
+        search(QStringLiteral("report"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QStringLiteral("is damaged; press Scan")), qPrintable(said[0]));
+        QVERIFY(said[0].contains(QString::fromStdString(damaged.path())));
+        QVERIFY(main().isVisible());
+        QVERIFY(!result().isVisible());
+        QVERIFY(!windows_->searching().isVisible());
+        services_->store = &index_->store();
+        search(QStringLiteral("report"));  // the next search of a sound index goes on as ever
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
+        QCOMPARE(said.size(), 1);
     }
 
     void keys_data() {

@@ -276,36 +276,23 @@ class TestWalker : public QObject {
         QCOMPARE(std::system(rm.c_str()), 0);
     }
 
-    // Every level keeps a subfolder for after the deeper walk, so each holds its folder open meanwhile:
-    // more open folders than a default descriptor limit allows.
+    // Every level keeps a subfolder for after the deeper walk, so each level would hold its folder open
+    // meanwhile: the walk keeps its open folders bounded instead, far below the depth and the limit.
     void deepAndBushy() {
         TempTree tree;
-        int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
         constexpr int kDepth = 3000;
-        for (int i = 0; i < kDepth; ++i) {
-            // Names differ by level, so the listing order, and which of the two comes last, varies too.
-            const std::string down = "d" + std::to_string(i), side = "s" + std::to_string(i);
-            QCOMPARE(::mkdirat(fd, down.c_str(), 0755), 0);
-            QCOMPARE(::mkdirat(fd, side.c_str(), 0755), 0);
-            const int next = ::openat(fd, down.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        ::close(fd);
-        // A desktop session's usual soft limit is far lower than the depth.
+        const size_t made = testing::makeDeepTree(tree.root(), kDepth, /*siblings=*/1);
         struct rlimit saved {};
         ::getrlimit(RLIMIT_NOFILE, &saved);
         struct rlimit low = saved;
-        low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 512);
-        if (saved.rlim_max <= kDepth) QSKIP("the hard descriptor limit is below the depth on this machine");
+        low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 64);
         ::setrlimit(RLIMIT_NOFILE, &low);
         TempIndex index;
         const Rebuild r = rebuild(index, {tree.root()});
         ::setrlimit(RLIMIT_NOFILE, &saved);
-        QCOMPARE(r.records.size(), size_t(2 * kDepth));
-        QCOMPARE(r.yields, 3 * (2 * kDepth + 1));
-        std::string rm = "rm -rf '" + tree.root() + "/d0' '" + tree.root() + "/s0'";
-        QCOMPARE(std::system(rm.c_str()), 0);
+        QCOMPARE(r.records.size(), made);
+        QCOMPARE(r.yields, 3 * (int(made) + 1));
+        testing::removeDeepTree(tree.root());
     }
 
     // Names are bytes: recorded unchanged and found again by a piece of them.

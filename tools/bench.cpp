@@ -1,5 +1,7 @@
 // trovander-bench rebuild [--entries N] [--tree DIR] [--runs K] [--no-progress]
 // trovander-bench search  [--entries N] [--tree DIR] [--pattern P]...
+// trovander-bench deep    [--depth N]... [--runs K]
+// trovander-bench open    [--runs K]
 #include "bench.h"
 
 #include <sys/stat.h>
@@ -128,14 +130,21 @@ int runRebuildBench(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2 || (std::strcmp(argv[1], "rebuild") != 0 && std::strcmp(argv[1], "search") != 0)) {
+    const bool known =
+        argc >= 2 && (std::strcmp(argv[1], "rebuild") == 0 || std::strcmp(argv[1], "search") == 0 ||
+                      std::strcmp(argv[1], "deep") == 0 || std::strcmp(argv[1], "open") == 0);
+    if (!known) {
         std::fprintf(stderr,
                      "usage: trovander-bench rebuild [--entries N] [--tree DIR] [--runs K]\n"
-                     "       trovander-bench search [--entries N] [--tree DIR] [--pattern P]...\n");
+                     "       trovander-bench search [--entries N] [--tree DIR] [--pattern P]...\n"
+                     "       trovander-bench deep [--depth N]... [--runs K]\n"
+                     "       trovander-bench open [--runs K]\n");
         return 2;
     }
     try {
         if (std::strcmp(argv[1], "rebuild") == 0) return runRebuildBench(argc - 2, argv + 2);
+        if (std::strcmp(argv[1], "deep") == 0) return runDeepBench(argc - 2, argv + 2);
+        if (std::strcmp(argv[1], "open") == 0) return runOpenBench(argc - 2, argv + 2);
         return runSearchBench(argc - 2, argv + 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "trovander-bench: %s\n", e.what());

@@ -3,3 +3,5 @@
 
 int runRebuildBench(int argc, char** argv);
 int runSearchBench(int argc, char** argv);
+int runDeepBench(int argc, char** argv);
+int runOpenBench(int argc, char** argv);

@@ -3,6 +3,8 @@
 // 1 when it did not (the index is then left as it was).
 //   --end-after-folders N   end the program at once during the yields after the N-th folder, as the start
 //                           window's Exit does (for tests of what a cut-short rebuild leaves)
+//   --pause-after-folders N write "paused" after the N-th folder and wait for a line on standard input
+//                           before going on (for tests of what others see while a rebuild runs)
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
@@ -12,12 +14,14 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    long endAfterFolders = -1;
+    long endAfterFolders = -1, pauseAfterFolders = -1;
     std::string file;
     std::vector<std::string> roots;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--end-after-folders") == 0 && i + 1 < argc) {
             endAfterFolders = std::strtol(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--pause-after-folders") == 0 && i + 1 < argc) {
+            pauseAfterFolders = std::strtol(argv[++i], nullptr, 10);
         } else if (file.empty()) {
             file = argv[i];
         } else {
@@ -34,7 +38,16 @@ int main(int argc, char** argv) {
         trovander::RebuildHooks hooks;
         hooks.yield = [&] {
             QCoreApplication::processEvents();
-            if (endAfterFolders >= 0 && ++yields == 3 * endAfterFolders) trovander::EndProgramNow(3);
+            ++yields;
+            if (endAfterFolders >= 0 && yields == 3 * endAfterFolders) trovander::EndProgramNow(3);
+            if (pauseAfterFolders >= 0 && yields == 3 * pauseAfterFolders) {
+                std::printf("paused\n");
+                std::fflush(stdout);
+                char line[8];
+                if (!std::fgets(line, sizeof line, stdin)) {
+                    // Nobody will say go on; carry on all the same.
+                }
+            }
         };
         trovander::IndexBuilder builder(*store, hooks);
         builder.Drives.insert(builder.Drives.end(), roots.begin(), roots.end());

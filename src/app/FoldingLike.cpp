@@ -46,7 +46,8 @@ char32_t foldCodePoint(char32_t cp) {
 
 // Finds seg in text at or after from; '_' in seg matches any one unit.
 template <typename Unit, typename Seq>
-size_t findSegment(const Unit* text, size_t textLen, size_t from, const Seq& seg, bool hasAnyOne, Unit anyOne) {
+size_t findSegment(const Unit* text, size_t textLen, size_t from, const Seq& seg, bool hasAnyOne,
+                   Unit anyOne) {
     const size_t n = seg.size();
     if (n == 0) return from;
     if (textLen < n) return SIZE_MAX;
@@ -112,9 +113,9 @@ LikePattern::LikePattern(std::string_view pattern) {
     }
     flush();
     // Drop empty segments a run of '%' made; an all-'%' pattern keeps one empty segment.
-    segments_.erase(std::remove_if(segments_.begin(), segments_.end(),
-                                   [](const Segment& s) { return s.units.empty(); }),
-                    segments_.end());
+    segments_.erase(
+        std::remove_if(segments_.begin(), segments_.end(), [](const Segment& s) { return s.units.empty(); }),
+        segments_.end());
     if (units.empty()) segments_.push_back(Segment{});
     for (const Segment& s : segments_) hasAnyOne_ |= s.hasAnyOne;
     if (asciiPattern_) {
@@ -194,7 +195,9 @@ struct FoldsToAscii {
             const char32_t f = QChar::toCaseFolded(cp);
             if (f >= 0x80) continue;
             points.emplace_back(cp, static_cast<char>(f));
-            leadByte[cp < 0x800 ? 0xC0 | (cp >> 6) : cp < 0x10000 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18)] = true;
+            leadByte[cp < 0x800     ? 0xC0 | (cp >> 6)
+                     : cp < 0x10000 ? 0xE0 | (cp >> 12)
+                                    : 0xF0 | (cp >> 18)] = true;
         }
     }
 };
@@ -248,7 +251,8 @@ bool LikePattern::matches(std::string_view text) const {
         std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
         // With '_' a character must be one unit: true of ASCII text byte by byte.
         char buf[512];
-        for (size_t i = 0; i < text.size(); ++i) buf[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(text[i])));
+        for (size_t i = 0; i < text.size(); ++i)
+            buf[i] = static_cast<char>(asciiLower(static_cast<unsigned char>(text[i])));
         return matchAscii(std::string_view(buf, text.size()));
     }
     thread_local std::vector<char32_t> units;

@@ -13,11 +13,11 @@ namespace trovander {
 // literal. Text and pattern are UTF-8; a byte that is not part of valid UTF-8 is a character of its own
 // that matches only the same byte.
 class LikePattern {
-public:
+  public:
     explicit LikePattern(std::string_view pattern);
     bool matches(std::string_view text) const;
 
-private:
+  private:
     static constexpr char32_t kAnyOne = 0xFFFFFFFF;
     struct Segment {
         std::vector<char32_t> units;  // folded code points, kAnyOne for '_'

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/RebuildLock.h"
 
@@ -122,6 +123,7 @@ void IndexStore::beginRebuild() {
     if (!attempt.lock) throw rebuildLockError(path(), attempt);
     rebuildLock_ = std::move(attempt.lock);
     try {
+        conn_.setCacheKiB(kRebuildCacheKiB);
         conn_.setBusyTimeout(kRebuildStartWaitMs);
         beginBatch();
         conn_.setBusyTimeout(kBusyWaitMs);
@@ -165,6 +167,9 @@ void IndexStore::countInBatch(size_t bytes) {
 void IndexStore::finishRebuild(std::string_view stamp) {
     if (!rebuilding()) throw StoreError(StoreFault::Sql, path(), "no rebuild is running");
     try {
+        // The rebuild's tables are committed on their own first: a swap that fails on a damaged page of
+        // the live tables is rolled back by the engine, and the new tables must outlive that.
+        commitBatch();
         beginBatch();
         for (std::string_view stmt : sql::kReplaceTables) conn_.execute(stmt);
         conn_.execute(sql::kCreateView);
@@ -172,13 +177,86 @@ void IndexStore::finishRebuild(std::string_view stamp) {
         stmt.bindText(1, stamp);
         stmt.step();
         commitBatch();
-    } catch (const StoreError&) {
-        abandonRebuild();
-        throw;
+    } catch (const StoreError& e) {
+        if (e.fault() != StoreFault::Corrupt) {
+            abandonRebuild();
+            throw;
+        }
+        rollbackBatch();
+        try {
+            replaceDamagedFile(stamp);
+        } catch (const StoreError&) {
+            abandonRebuild();
+            throw;
+        }
     }
     insert_ = Statement();
     insertFolder_ = Statement();
     rebuildLock_.reset();
+    restoreSearchCache();
+}
+
+void IndexStore::restoreSearchCache() noexcept {
+    try {
+        conn_.setCacheKiB(kSearchCacheKiB);
+    } catch (const StoreError&) {
+        // Searches then read more of the file again; nothing is wrong with the index.
+    }
+}
+
+namespace {
+// Copies every row of a query on one connection into an insert on another, column by column as text or
+// integer; names stay the bytes they are.
+void copyRows(Connection& from, std::string_view select, Connection& to, std::string_view insert) {
+    Statement read = from.prepare(select);
+    Statement write = to.prepare(insert);
+    while (read.step()) {
+        write.reset();
+        for (int c = 0; c < read.columnCount(); ++c) {
+            if (read.columnIsInteger(c))
+                write.bindInt64(c + 1, read.columnInt64(c));
+            else
+                write.bindText(c + 1, read.columnText(c));
+        }
+        write.step();
+    }
+}
+}  // namespace
+
+void IndexStore::replaceDamagedFile(std::string_view stamp) {
+    const std::string live = path(), fresh = freshPath();
+    std::error_code ignored;
+    std::filesystem::remove(fresh, ignored);
+    try {
+        createEmpty(fresh);
+        Connection target = Connection::open(fresh, kDatabasePassword, Connection::Mode::OpenExisting);
+        target.execute("BEGIN IMMEDIATE");
+        copyRows(conn_, sql::kReadNewFolders, target, sql::kInsertLiveFolder);
+        copyRows(conn_, sql::kReadNewEntries, target, sql::kInsertLiveEntry);
+        try {
+            copyRows(conn_, sql::kReadStamps, target, sql::kInsertStamp);
+        } catch (const StoreError&) {
+            // The earlier stamps are lost with the damage; the new one below says the index is current.
+        }
+        Statement add = target.prepare(sql::kInsertStamp);
+        add.bindText(1, stamp);
+        add.step();
+        add = Statement();
+        target.execute("COMMIT");
+    } catch (const StoreError&) {
+        std::filesystem::remove(fresh, ignored);
+        throw;
+    }
+    // Closed before the rename: a file that is open cannot be replaced on every system.
+    insert_ = Statement();
+    insertFolder_ = Statement();
+    { Connection closing = std::move(conn_); }
+    std::error_code renamed;
+    std::filesystem::rename(fresh, live, renamed);
+    if (renamed) std::filesystem::remove(fresh, ignored);
+    conn_ = Connection::open(live, kDatabasePassword, Connection::Mode::OpenExisting);
+    if (renamed)
+        throw StoreError(StoreFault::Corrupt, live, "it could not be replaced: " + renamed.message());
 }
 
 void IndexStore::abandonRebuild() noexcept {
@@ -186,14 +264,23 @@ void IndexStore::abandonRebuild() noexcept {
     insert_ = Statement();
     insertFolder_ = Statement();
     if (rebuilding()) {
-        // Best effort: the tables of a rebuild that did not get through are dropped while the lock is
-        // ours; if that fails too (a full disk), the next rebuild or open drops them.
-        if (conn_.tryExecute("BEGIN IMMEDIATE")) {
+        // Best effort, and brief: the tables of a rebuild that did not get through are dropped while the
+        // lock is ours; if another program holds the file, or the disk is full, the next rebuild or open
+        // drops them. A rebuild that never got its first write has none.
+        conn_.setBusyTimeout(kRebuildStartWaitMs);
+        RecordSet left;
+        try {
+            left = OpenQuery(sql::kCountNewTables);
+        } catch (const StoreError&) {
+        }
+        if (left.RecordCount() == 1 && left.value(0, 0) != "0" && conn_.tryExecute("BEGIN IMMEDIATE")) {
             bool dropped = true;
             for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
             if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction())
                 conn_.tryExecute("ROLLBACK");
         }
+        conn_.setBusyTimeout(kBusyWaitMs);
+        restoreSearchCache();
     }
     rebuildLock_.reset();
 }
@@ -202,15 +289,15 @@ void IndexStore::dropLeftoverRebuild() noexcept {
     // A rebuild that was killed left its tables behind. Drop them only while no rebuild runs, and never
     // wait for it: a start-up is not held up by this.
     try {
-        RecordSet left = OpenQuery(
-            "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN "
-            "('tblFolders_new','tblEntries_new')");
+        RecordSet left = OpenQuery(sql::kCountNewTables);
         if (left.value(0, 0) == "0") return;
     } catch (const StoreError&) {
         return;
     }
     RebuildLock::Attempt attempt = RebuildLock::tryAcquire(path());
     if (!attempt.lock) return;
+    std::error_code ignored;
+    std::filesystem::remove(freshPath(), ignored);
     conn_.setBusyTimeout(0);
     if (conn_.tryExecute("BEGIN IMMEDIATE")) {
         bool dropped = true;

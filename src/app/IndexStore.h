@@ -32,6 +32,8 @@ constexpr std::string_view kNewTables[] = {
     "CREATE TABLE tblFolders_new(FolderId INTEGER PRIMARY KEY, FilePath TEXT NOT NULL)",
     "CREATE TABLE tblEntries_new(FileName TEXT NOT NULL, FileType TEXT NOT NULL, FolderId INTEGER NOT NULL)",
 };
+constexpr std::string_view kCountNewTables =
+    "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('tblFolders_new','tblEntries_new')";
 constexpr std::string_view kInsertFolder =
     "INSERT INTO tblFolders_new(FolderId,FilePath) VALUES(?1,?2)";  // 2, 3
 constexpr std::string_view kInsertFile =
@@ -50,6 +52,14 @@ constexpr std::string_view kCreateView =
     "CREATE VIEW tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
     "tblEntries.FileType AS FileType FROM tblEntries CROSS JOIN tblFolders "
     "ON tblFolders.FolderId = tblEntries.FolderId";
+// A live index with a damaged page cannot give its tables up (dropping them reads every page), so a
+// rebuild that meets one copies its own tables into a fresh file, which then takes the damaged one's place.
+constexpr std::string_view kReadNewFolders = "SELECT FolderId, FilePath FROM tblFolders_new";
+constexpr std::string_view kReadNewEntries = "SELECT FileName, FileType, FolderId FROM tblEntries_new";
+constexpr std::string_view kReadStamps = "SELECT Dated FROM tblDated ORDER BY rowid";
+constexpr std::string_view kInsertLiveFolder = "INSERT INTO tblFolders(FolderId,FilePath) VALUES(?1,?2)";
+constexpr std::string_view kInsertLiveEntry =
+    "INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES(?1,?2,?3)";
 constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";  // 4
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
@@ -120,6 +130,9 @@ class IndexStore {
     void countInBatch(size_t bytes);
     void rollbackBatch() noexcept;
     void dropLeftoverRebuild() noexcept;
+    void replaceDamagedFile(std::string_view stamp);
+    void restoreSearchCache() noexcept;
+    std::string freshPath() const { return path() + ".rebuild"; }
 
     Connection conn_;
     Statement insertFolder_;

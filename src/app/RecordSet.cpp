@@ -23,7 +23,8 @@ RecordSet RecordSet::readAll(Statement& stmt) {
 
 int RecordSet::columnIndex(std::string_view name) const {
     for (size_t c = 0; c < columns_.size(); ++c) {
-        if (columns_[c].size() == name.size() && strncasecmp(columns_[c].data(), name.data(), name.size()) == 0)
+        if (columns_[c].size() == name.size() &&
+            strncasecmp(columns_[c].data(), name.data(), name.size()) == 0)
             return static_cast<int>(c);
     }
     return -1;

@@ -11,7 +11,7 @@ namespace trovander {
 class Statement;
 
 class RecordSet {
-public:
+  public:
     RecordSet() = default;
     // Steps the statement to its end. Throws StoreError when the engine fails part-way.
     static RecordSet readAll(Statement& stmt);
@@ -21,8 +21,14 @@ public:
     size_t columnCount() const { return columns_.size(); }
 
     // Cursor, as the callers of the query helper use it.
-    bool MoveFirst() { row_ = 0; return !AtEnd(); }
-    bool MoveNext() { if (row_ < rowCount()) ++row_; return !AtEnd(); }
+    bool MoveFirst() {
+        row_ = 0;
+        return !AtEnd();
+    }
+    bool MoveNext() {
+        if (row_ < rowCount()) ++row_;
+        return !AtEnd();
+    }
     // EOF of the record set (the C macro takes the plain name).
     bool AtEnd() const { return row_ >= rowCount(); }
     size_t position() const { return row_; }
@@ -34,10 +40,10 @@ public:
     // Value by row and column, for callers that walk the rows themselves.
     std::string_view value(size_t row, size_t col) const;
 
-private:
+  private:
     std::vector<std::string> columns_;
-    std::string bytes_;               // every value, back to back
-    std::vector<uint64_t> offsets_;   // start of each value; the next start (or the end) closes it
+    std::string bytes_;              // every value, back to back
+    std::vector<uint64_t> offsets_;  // start of each value; the next start (or the end) closes it
     size_t row_ = 0;
 };
 

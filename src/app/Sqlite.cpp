@@ -17,6 +17,8 @@ StoreError::StoreError(StoreFault fault, std::string path, std::string detail)
       detail_(std::move(detail)) {}
 
 StoreFault faultFromCode(int code) {
+    // A file shorter than its own header says it is has lost pages: damaged, not a failing disk.
+    if (code == SQLITE_IOERR_SHORT_READ) return StoreFault::Corrupt;
     switch (code & 0xff) {
         case SQLITE_NOTADB:
             return StoreFault::WrongKey;
@@ -118,6 +120,11 @@ std::string_view Statement::columnText(int col) const {
     return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
 }
 
+void Connection::setCacheKiB(int kib) {
+    // A negative cache_size counts KiB rather than pages.
+    execute("PRAGMA cache_size = -" + std::to_string(kib));
+}
+
 void Connection::fail(int code) const {
     throw StoreError(faultFromCode(code), path_, db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(code));
 }
@@ -197,9 +204,7 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     // Space freed by clearing the index need not be overwritten with zeros: the pages are encrypted anyway,
     // and overwriting them doubles the cost of a rebuild's first statement.
     conn.execute("PRAGMA secure_delete = OFF");
-    // A page cache that holds a whole index of a million entries: each search then scans decrypted pages
-    // instead of decrypting the file again.
-    conn.execute("PRAGMA cache_size = -393216");
+    conn.setCacheKiB(kSearchCacheKiB);
     conn.execute("PRAGMA temp_store = MEMORY");
     return conn;
 }

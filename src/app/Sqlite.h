@@ -68,6 +68,8 @@ class Statement {
     int columnCount() const { return sqlite3_column_count(stmt_.get()); }
     std::string_view columnName(int col) const;
     std::string_view columnText(int col) const;
+    bool columnIsInteger(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER; }
+    int64_t columnInt64(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
     sqlite3_stmt* handle() const { return stmt_.get(); }
 
   private:
@@ -75,6 +77,12 @@ class Statement {
     std::string path_;
     std::unique_ptr<sqlite3_stmt, StatementFinalizer> stmt_;
 };
+
+// A page cache that holds a whole index of a million entries: each search then scans decrypted pages
+// instead of decrypting the file again.
+constexpr int kSearchCacheKiB = 384 * 1024;
+// A rebuild only appends: a small cache keeps its memory to the batch, whatever the length of its paths.
+constexpr int kRebuildCacheKiB = 8 * 1024;
 
 class Connection {
   public:
@@ -91,6 +99,8 @@ class Connection {
     // How long a statement waits for another connection's lock before it fails with Locked.
     void setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_.get(), milliseconds); }
     Statement prepare(std::string_view sql) { return Statement(db_.get(), sql, path_); }
+    // The most decrypted pages the engine keeps, in KiB.
+    void setCacheKiB(int kib);
     sqlite3* handle() const { return db_.get(); }
     const std::string& path() const { return path_; }
     [[noreturn]] void fail(int code) const;

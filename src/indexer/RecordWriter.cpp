@@ -7,6 +7,9 @@ namespace {
 constexpr size_t kChunkRecords = 4096;
 // Bytes per hand-over: a deep tree's folder paths are long, and memory stays bounded by this, not the tree.
 constexpr size_t kChunkBytes = size_t(1) << 20;
+// Hand-overs waiting for the writer at most: a walk that outruns the writer (long paths to encrypt) waits
+// for it rather than queueing the tree in memory.
+constexpr size_t kQueuedChunks = 4;
 }  // namespace
 
 RecordWriter::RecordWriter(IndexStore& store) : store_(store), thread_([this] { run(); }) {}
@@ -38,7 +41,8 @@ void RecordWriter::add(int64_t folderId, std::string_view name, EntryType type) 
 void RecordWriter::hand() {
     if (filling_.records.empty()) return;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] { return queue_.size() < kQueuedChunks || fault_; });
         if (!fault_) queue_.push_back(std::move(filling_));
     }
     filling_ = Chunk{};
@@ -70,6 +74,7 @@ void RecordWriter::run() {
         queue_.pop_front();
         busy_ = true;
         lock.unlock();
+        room_.notify_one();
         std::optional<StoreError> fault;
         try {
             const std::string_view bytes(chunk.bytes);
@@ -87,6 +92,7 @@ void RecordWriter::run() {
         if (fault) {
             fault_ = fault;
             queue_.clear();
+            room_.notify_all();
         }
         if (queue_.empty()) idle_.notify_all();
     }

@@ -48,7 +48,7 @@ class RecordWriter {
     IndexStore& store_;
     Chunk filling_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_, idle_;
+    std::condition_variable wake_, idle_, room_;
     std::deque<Chunk> queue_;
     bool busy_ = false, stop_ = false;
     std::optional<StoreError> fault_;

@@ -145,8 +145,8 @@ std::string_view fieldOf(const RecordSet& records, int column) {
 }
 }  // namespace
 
-bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
-    if (!store) return false;
+void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
+    if (!store) return;
     try {
         int name = -1, folder = -1, type = -1;
         bool first = true;
@@ -161,11 +161,10 @@ bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
                       folder < 0 ? std::string_view() : row.columnText(folder),
                       type < 0 ? std::string_view() : row.columnText(type), rows);
         });
-        return true;
-    } catch (const std::exception&) {
+    } catch (...) {
         // All or nothing, as with a record set that cannot be opened: the rows read so far go too.
         rows = ResultRows();
-        return false;
+        throw;
     }
 }
 
@@ -196,7 +195,11 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
 void warmIndexCache(IndexStore* store) {
     // A name never holds "/", so the scan reads every page and keeps no row.
     ResultRows none;
-    readSearch(store, "/", none);
+    try {
+        readSearch(store, "/", none);
+    } catch (const std::exception&) {
+        // Nothing to warm; the first search meets the same fault and says what it is.
+    }
 }
 
 IndexWarmUp::IndexWarmUp(IndexStore* store) {

@@ -20,9 +20,10 @@ class ResultRows;
 std::string namePattern(std::string_view searchText);
 
 // Statement 6 with the pattern bound, read to its end into compact rows (name, folder, file or folder).
-// Returns false, with no rows, when the query cannot be run (the index cannot be reached, the store
-// rejects the pattern, the file fails part-way): a search never shows a message.
-bool readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows);
+// When the query cannot be run (the index is locked or damaged, the file fails part-way) the rows are
+// emptied and the StoreError goes to the caller, so that a failed search is never taken for one without
+// hits. Without a store there is nothing to read and no rows.
+void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows);
 
 // The look-up of every file row: its size and time of last change as the disk has them now; a file that
 // is not there keeps empty cells. Look-ups of many rows run on worker threads; all are done on return.
@@ -33,11 +34,12 @@ void addResultRow(const RecordSet& records, ResultsModel& list);
 
 // The part of a search between reading the text and writing the count: the pattern, the query, emptying
 // the list, queryOpened (the waiting window appears then), the rows. Returns the number of rows in the list.
+// A query that fails throws its StoreError before the list is touched.
 int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
               const std::function<void()>& queryOpened = {});
 
 // Reads the whole index once, with a pattern no name can hold, so that the engine's page cache holds the
-// decrypted index before the first search. Errors are ignored: the search reports nothing either.
+// decrypted index before the first search. Errors are ignored here: the first search meets them and says so.
 void warmIndexCache(IndexStore* store);
 
 // Runs warmIndexCache once from the event loop, as soon as the loop is idle after this object is made.

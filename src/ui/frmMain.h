@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QMessageBox>
+#include <functional>
 
 #include "BorderlessWindow.h"
 #include "ClickLabel.h"
@@ -57,6 +59,8 @@ class frmMain : public BorderlessWindow {
 
   public:
     // ---- Search, public part: frmMain_search.cpp ----
+    // How a message box is run; a test replaces it to read the box instead of waiting on it.
+    std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
     // ---- end of search, public part ----
 
   private:

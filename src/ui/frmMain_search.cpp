@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "Windows.h"
+#include "app/Sqlite.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
@@ -11,7 +12,8 @@ namespace trovander {
 
 namespace {
 constexpr int kEnterKeyCode = 13;
-}
+const QString kProgramTitle = QStringLiteral("Trovander");
+}  // namespace
 
 void frmMain::txtSearch_KeyUp(int& keyCode, int) {
     // Enter searches whatever modifiers are held; no other key starts a search.
@@ -24,10 +26,19 @@ void frmMain::cmdSearch_Click() {
     frmResult& result = windows_.result();
     frmSearching& searching = windows_.searching();
     ResultsModel& list = result.results();
-    // A search never stops half-way and never shows a message: a failing step leaves what it had done, and
-    // the steps after it still run.
+    // A query the index cannot answer (locked, damaged) is said, and the search window stays for another
+    // try: a failed search must not look like one without hits. Once the query has run, a failing step
+    // leaves what it had done, and the steps after it still run.
     try {
         runSearch(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
+    } catch (const StoreError& e) {
+        searching.hide();
+        QMessageBox box(QMessageBox::Warning, kProgramTitle,
+                        QStringLiteral("The search could not be run: ") + QString::fromStdString(e.what()),
+                        QMessageBox::Ok, this);
+        box.setWindowModality(Qt::ApplicationModal);
+        runMessageBox(box);
+        return;
     } catch (const std::exception&) {
         // Out of memory while filling: the rows added so far stay, and the count says how many.
     }

@@ -1,13 +1,14 @@
 #include "support/Fixtures.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QProcess>
-#include <filesystem>
 #include <QtGlobal>
+#include <filesystem>
 #include <stdexcept>
 
 namespace trovander::testing {
@@ -45,7 +46,8 @@ std::string TempTree::file(std::string_view relative, std::string_view content) 
     const std::string full = path(rel);
     const int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) throw std::runtime_error("cannot create " + full);
-    if (!content.empty() && ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+    if (!content.empty() &&
+        ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
         throw std::runtime_error("cannot write " + full);
     ::close(fd);
     return full;
@@ -89,13 +91,49 @@ void writeFileBytes(const std::string& path, const QByteArray& content) {
         throw std::runtime_error("cannot write " + path);
 }
 
+void damageMiddle(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(f.size() / 2) || f.write("\xde\xad\xbe\xef", 4) != 4)
+        throw std::runtime_error("cannot damage " + path);
+}
+
+size_t makeDeepTree(const std::string& root, int depth, int siblings) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) throw std::runtime_error("cannot open " + root);
+    size_t made = 0;
+    for (int level = 0; level < depth; ++level) {
+        const std::string down = "d" + std::to_string(level);
+        bool ok = ::mkdirat(fd, down.c_str(), 0755) == 0;
+        for (int k = 0; ok && k < siblings; ++k)
+            ok = ::mkdirat(fd, ("s" + std::to_string(level) + "_" + std::to_string(k)).c_str(), 0755) == 0;
+        const int next = ok ? ::openat(fd, down.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+        ::close(fd);
+        if (next < 0) throw std::runtime_error("cannot make a deep tree in " + root);
+        fd = next;
+        made += size_t(1 + siblings);
+    }
+    ::close(fd);
+    return made;
+}
+
+void removeDeepTree(const std::string& root) {
+    // rm walks by handle, so the chain's depth is no limit to it.
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), QString::fromStdString(root + "/d0")});
+}
+
 std::string toolPath(const std::string& tool) {
     const QByteArray dir = qgetenv("TROVANDER_TOOLS");
     return (dir.isEmpty() ? std::string("tools") : dir.toStdString()) + "/" + tool;
 }
 
-int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output) {
+int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output,
+            int openFileLimit) {
     QProcess p;
+    if (openFileLimit > 0)
+        p.setChildProcessModifier([openFileLimit] {
+            const struct rlimit limit = {rlim_t(openFileLimit), rlim_t(openFileLimit)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
     QStringList list;
     for (const auto& a : args) list << QString::fromLocal8Bit(a.data(), static_cast<int>(a.size()));
     p.setProcessChannelMode(QProcess::MergedChannels);

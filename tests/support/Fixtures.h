@@ -12,9 +12,16 @@
 
 namespace trovander::testing {
 
+// Below root: a chain of depth folders d0/d1/..., each level also holding siblings empty folders
+// s<level>_<k>. Made relative to each level's handle, so the chain may go deeper than a path can be long.
+// Returns the number of entries made; removeDeepTree takes it away again (the temporary folder's clean-up
+// cannot).
+size_t makeDeepTree(const std::string& root, int depth, int siblings);
+void removeDeepTree(const std::string& root);
+
 // A temporary folder that goes away with the fixture.
 class TempTree {
-public:
+  public:
     TempTree();
     // Removes names Qt cannot spell (bytes that are not UTF-8) before the folder itself goes.
     ~TempTree();
@@ -24,14 +31,14 @@ public:
     std::string folder(std::string_view relative);
     std::string path(std::string_view relative) const;
 
-private:
+  private:
     QTemporaryDir dir_;
     std::string root_;
 };
 
 // An empty index database in a temporary folder, opened.
 class TempIndex {
-public:
+  public:
     TempIndex();
     IndexStore& store() { return *store_; }
     const std::string& path() const { return path_; }
@@ -41,7 +48,7 @@ public:
     std::vector<std::tuple<std::string, std::string, std::string>> records();
     std::vector<std::string> stamps();
 
-private:
+  private:
     QTemporaryDir dir_;
     std::string path_;
     std::unique_ptr<IndexStore> store_;
@@ -51,9 +58,13 @@ private:
 QByteArray fileBytes(const std::string& path);
 // Writes content as the whole file at path.
 void writeFileBytes(const std::string& path, const QByteArray& content);
+// Overwrites four bytes in the middle of the file at path, as a failing disk or a stray write would.
+void damageMiddle(const std::string& path);
 
-// Runs a tool from build/tools with arguments; returns its exit status (-1 when it could not start).
-int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output = nullptr);
+// Runs a tool from build/tools with arguments; returns its exit status (-1 when it could not start or was
+// killed). With openFileLimit > 0 the tool runs with at most that many file descriptors (soft and hard).
+int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output = nullptr,
+            int openFileLimit = 0);
 std::string toolPath(const std::string& tool);
 
 }  // namespace trovander::testing
