@@ -556,27 +556,28 @@ void TestStart::progressText() {
     progress.start();
     now += elapsedMs;
     QCOMPARE(progress.text(records), QLocale().toString(records) + " entries so far\n" + time + " elapsed");
-    // A second copy of the program rebuilding the same file: Scan is refused at once, says so, and the index
-    // stays as it was.
-    void TestStart::anotherCopyIsRebuilding() {
-        rig->index.store().insertStamp("2024-03-20T08:00:00");
-        const auto before = rig->index.records();
-        RebuildLock::Attempt other = RebuildLock::tryAcquire(rig->index.path());
-        QVERIFY(other.lock);
-        frmStart& start = rig->start();
-        start.show();
-        QTest::mouseClick(start.cmdScan, Qt::LeftButton);
-        QVERIFY2(
-            start.Label1->text().startsWith(QStringLiteral(
-                "The index could not be rebuilt: Another copy of Trovander is rebuilding the index database "
-                "Main.mdb")),
-            qPrintable(start.Label1->text()));
-        QCOMPARE(rig->index.stamps().size(), size_t(1));
-        QVERIFY(rig->index.records() == before);
-        other.lock.reset();
-        QTest::mouseClick(start.cmdScan, Qt::LeftButton);
-        QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
-    }
+}
 
-    QTEST_MAIN(TestStart)
+// A second copy of the program rebuilding the same file: Scan is refused at once, says so, and the index
+// stays as it was.
+void TestStart::anotherCopyIsRebuilding() {
+    rig->index.store().insertStamp("2024-03-20T08:00:00");
+    const auto before = rig->index.records();
+    RebuildLock::Attempt other = RebuildLock::tryAcquire(rig->index.path());
+    QVERIFY(other.lock);
+    frmStart& start = rig->start();
+    start.show();
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QVERIFY2(start.Label1->text().startsWith(QStringLiteral(
+                 "The index could not be rebuilt: Another copy of Trovander is rebuilding the index database "
+                 "Main.mdb")),
+             qPrintable(start.Label1->text()));
+    QCOMPARE(rig->index.stamps().size(), size_t(1));
+    QVERIFY(rig->index.records() == before);
+    other.lock.reset();
+    QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+}
+
+QTEST_MAIN(TestStart)
 #include "test_start.moc"
