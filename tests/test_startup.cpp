@@ -168,6 +168,14 @@ class TestStartUp : public QObject {
         QCOMPARE(instanceKey(path), instanceKey(dir.filePath("link.mdb").toStdString()));
         QCOMPARE(instanceKey(path), instanceKey(dir.filePath("sub/../Main.mdb").toStdString()));
         QVERIFY(instanceKey(path) != instanceKey(dir.filePath("other.mdb").toStdString()));
+        // A first start names the file before it and its folders exist, through a linked folder: the name
+        // must be the one later starts find.
+        QVERIFY(QDir().mkpath(dir.filePath("real")));
+        QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("linked")));
+        const QString before = instanceKey(dir.filePath("linked/trovander/Main.mdb").toStdString());
+        QVERIFY(QDir().mkpath(dir.filePath("real/trovander")));
+        IndexStore::createEmpty(dir.filePath("real/trovander/Main.mdb").toStdString());
+        QCOMPARE(before, instanceKey(dir.filePath("linked/trovander/Main.mdb").toStdString()));
     }
 
     void runningCopyAnswers_data() {

@@ -33,14 +33,21 @@ QString inRuntimeFolder(const QString& name) {
 }  // namespace
 
 QString instanceKey(const std::string& indexPath) {
-    const QString path = QFile::decodeName(indexPath.c_str());
-    QFileInfo file(path);
-    // The file may not exist yet (it is made after this check); its folder's canonical path names it then.
-    QString canonical = file.canonicalFilePath();
-    if (canonical.isEmpty()) {
-        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-        canonical = (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
+    const QString path = QFileInfo(QFile::decodeName(indexPath.c_str())).absoluteFilePath();
+    // The file, or its folders, may not exist yet (a first start makes them after this check): the nearest
+    // part that exists is resolved and the rest appended, so that the name stays the same once they exist.
+    QString canonical = QFileInfo(path).canonicalFilePath();
+    QString rest;
+    QString existing = path;
+    while (canonical.isEmpty()) {
+        const QFileInfo part(existing);
+        rest = QLatin1Char('/') + part.fileName() + rest;
+        existing = part.absolutePath();
+        if (existing == part.absoluteFilePath()) break;  // the root
+        canonical = QFileInfo(existing).canonicalFilePath();
     }
+    if (canonical == QLatin1String("/")) canonical.clear();
+    canonical += rest;
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
     return inRuntimeFolder(QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32)));
 }
