@@ -10,8 +10,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev
   libsqlcipher-dev
   fonts-liberation2 fonts-dejavu-core fontconfig
-  shared-mime-info desktop-file-utils
-  xvfb xauth
+  shared-mime-info desktop-file-utils appstream dpkg-dev
+  xvfb xauth openbox xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -112,6 +112,13 @@ class TestStart : public QObject {
     void endingDuringRebuild();
     void storeFailures_data();
     void storeFailures();
+    void keyboardGoesOnByContinue_data();
+    void keyboardGoesOnByContinue();
+    void enterWithoutContinueDoesNothing();
+    void exitByItsOwnKey();
+    void progressCountsAndTimes();
+    void progressText_data();
+    void progressText();
     void anotherCopyIsRebuilding();
 
   private:
@@ -416,6 +423,139 @@ void TestStart::storeFailures() {
     QVERIFY(!start.cmdStart->isVisible());
     QVERIFY(!start.rebuilding());
     QVERIFY(endStatuses.empty());
+}
+
+// After a rebuild or a fresh check the keyboard is on Continue; Enter goes on wherever the focus is.
+void TestStart::keyboardGoesOnByContinue_data() {
+    QTest::addColumn<QString>(
+        "how");  // "check": the check rebuilds; "fresh": no rebuild; "scan": Scan clicked
+    QTest::addColumn<QString>("focus");  // where the user moves the focus before Enter; "" leaves it
+    QTest::addColumn<int>("key");
+    QTest::newRow("after the check's rebuild") << "check"
+                                               << "" << int(Qt::Key_Return);
+    QTest::newRow("fresh index") << "fresh"
+                                 << "" << int(Qt::Key_Return);
+    QTest::newRow("after Scan") << "scan"
+                                << "" << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << "check"
+                                  << "" << int(Qt::Key_Enter);
+    QTest::newRow("Enter on Exit") << "check"
+                                   << "cmdExit" << int(Qt::Key_Return);
+    QTest::newRow("Enter on Scan") << "fresh"
+                                   << "cmdScan" << int(Qt::Key_Return);
+}
+
+void TestStart::keyboardGoesOnByContinue() {
+    QFETCH(QString, how);
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    if (how != "check") rig->index.store().insertStamp("2024-03-20T08:00:00");
+    frmStart& start = rig->start();
+    start.show();
+    QVERIFY(QTest::qWaitForWindowActive(&start));
+    if (how == "scan") QTest::mouseClick(start.cmdScan, Qt::LeftButton);
+    QVERIFY(start.cmdStart->isVisible());
+    QCOMPARE(QApplication::focusWidget(), start.cmdStart);
+    if (!focus.isEmpty()) {
+        auto* target = start.findChild<QWidget*>(focus);
+        target->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), target);
+    }
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+
+    QVERIFY(endStatuses.empty());
+    QVERIFY(!start.isVisible());
+    QVERIFY(rig->windows->isLoadedMain());
+    QVERIFY(rig->windows->main().isVisible());
+    QCOMPARE(rig->windows->main().txtSearch->selectedText(), QStringLiteral(".exe"));
+    // One Continue: no second rebuild or stamp came from the key.
+    QCOMPARE(rig->index.stamps().size(), size_t(how == "fresh" ? 1 : how == "scan" ? 2 : 1));
+}
+
+void TestStart::enterWithoutContinueDoesNothing() {
+    // A newest stamp that is no date: the check ends and Continue stays hidden.
+    rig->index.store().insertStamp("Mittwoch");
+    frmStart& start = rig->start();
+    start.show();
+    QVERIFY(QTest::qWaitForWindowActive(&start));
+    QVERIFY(!start.cmdStart->isVisible());
+    for (QWidget* target : {static_cast<QWidget*>(start.cmdExit), static_cast<QWidget*>(start.cmdScan)}) {
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QVERIFY(endStatuses.empty());
+    QVERIFY(start.isVisible());
+    QVERIFY(!rig->windows->isLoadedMain());
+    QCOMPARE(rig->probe.probes, 0);
+}
+
+void TestStart::exitByItsOwnKey() {
+    rig->index.store().insertStamp("2024-03-20T08:00:00");
+    frmStart& start = rig->start();
+    start.show();
+    QVERIFY(QTest::qWaitForWindowActive(&start));
+    start.cmdExit->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(start.cmdExit, Qt::Key_Space);
+    QCOMPARE(endStatuses, std::vector<int>{0});
+}
+
+// The count and the time are drawn at most every 100 ms by the window's clock, and the last ones stay.
+void TestStart::progressCountsAndTimes() {
+    constexpr int kFolders = 60;
+    for (int i = 0; i < kFolders; ++i) rig->driveA.file("many/f" + std::to_string(i) + "/x.txt", "x");
+    int64_t clockMs = 0;
+    int clockReads = 0;
+    frmStart& start = rig->start();
+    // Every read of the clock is 30 ms later: a draw is due every fourth folder.
+    start.setProgressClock([&] {
+        ++clockReads;
+        return clockMs += 30;
+    });
+    QStringList drawn;
+    rig->onYield = [&](int) {
+        if (start.rebuilding() && start.lblProgress->isVisible() &&
+            (drawn.isEmpty() || drawn.back() != start.lblProgress->text()))
+            drawn << start.lblProgress->text();
+    };
+    QVERIFY(!start.lblProgress->isVisible());
+    start.show();
+
+    QCOMPARE(start.Label1->text(), QStringLiteral("Done."));
+    QVERIFY(start.lblProgress->isVisible());
+    const uint64_t records = start.rebuild().counts().records;
+    QCOMPARE(records, uint64_t(4 + 1 + 2 * kFolders));
+    QVERIFY2(
+        start.lblProgress->text().startsWith(QLocale().toString(qulonglong(records)) + " entries so far\n"),
+        qPrintable(start.lblProgress->text()));
+    QVERIFY(start.lblProgress->text().endsWith(" elapsed"));
+    // Folders walked: the roots, many, and its subfolders. Drawn during the walk, at most one in four.
+    const int folders = 2 + 2 + kFolders;
+    QVERIFY2(drawn.size() >= 3, qPrintable(drawn.join(" | ")));
+    QVERIFY2(drawn.size() <= folders / 3 + 2, qPrintable(QString::number(drawn.size())));
+    QVERIFY(clockReads >= folders);
+}
+
+void TestStart::progressText_data() {
+    QTest::addColumn<qulonglong>("records");
+    QTest::addColumn<int>("elapsedMs");
+    QTest::addColumn<QString>("time");
+    QTest::newRow("start") << 0ULL << 0 << "0:00";
+    QTest::newRow("seconds") << 12ULL << 7900 << "0:07";
+    QTest::newRow("minutes") << 1234567ULL << (12 * 60 + 5) * 1000 << "12:05";
+    QTest::newRow("hours") << 99999999ULL << (3600 * 2 + 60 * 3 + 4) * 1000 << "2:03:04";
+}
+
+void TestStart::progressText() {
+    QFETCH(qulonglong, records);
+    QFETCH(int, elapsedMs);
+    QFETCH(QString, time);
+    int64_t now = 1000;
+    RebuildProgress progress([&] { return now; });
+    progress.start();
+    now += elapsedMs;
+    QCOMPARE(progress.text(records), QLocale().toString(records) + " entries so far\n" + time + " elapsed");
 }
 
 // A second copy of the program rebuilding the same file: Scan is refused at once, says so, and the index

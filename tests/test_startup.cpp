@@ -1,7 +1,12 @@
 // Start-up against a bad Main.mdb: one modal message naming the file and the cause, no window, no write.
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -9,13 +14,14 @@
 
 #include "app/IndexStore.h"
 #include "support/Fixtures.h"
+#include "ui/SingleInstance.h"
 #include "ui/StartUp.h"
 
 using namespace trovander;
 
 class TestStartUp : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void failures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file
         QTest::addColumn<QString>("cause");
@@ -52,8 +58,167 @@ private Q_SLOTS:
         QCOMPARE(boxes, 1);
         QVERIFY(!otherWindows);
         QVERIFY2(shown.contains(path) && shown.contains(cause), qPrintable(shown));
-        if (content == "<none>") QVERIFY(!QFile::exists(path));
-        else QCOMPARE(testing::fileBytes(path.toStdString()), content);
+        if (content == "<none>")
+            QVERIFY(!QFile::exists(path));
+        else
+            QCOMPARE(testing::fileBytes(path.toStdString()), content);
+    }
+
+    // Beside the program when its folder can be written and it is no installed copy; else the data folder.
+    void location_data() {
+        QTest::addColumn<QString>("layout");  // "build": a bare folder; "installed": bin/ beside share/...
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("inUserData");
+        QTest::newRow("build folder") << "build" << false << false;
+        QTest::newRow("installed, writable prefix") << "installed" << false << true;
+        QTest::newRow("read-only folder") << "build" << true << true;
+    }
+    void location() {
+        QFETCH(QString, layout);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, inUserData);
+        if (readOnly && ::geteuid() == 0) QSKIP("root writes into any folder");
+        QTemporaryDir dir;
+        const QString program = dir.filePath("prefix/bin");
+        QVERIFY(QDir().mkpath(program));
+        if (layout == "installed") {
+            QVERIFY(QDir().mkpath(dir.filePath("prefix/share/applications")));
+            testing::writeFileBytes(dir.filePath("prefix/share/applications/trovander.desktop").toStdString(),
+                                    "");
+        }
+        if (readOnly) QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+        const IndexLocation at = locateIndex(program, dir.filePath("data"));
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(at.inUserData, inUserData);
+        QCOMPARE(QString::fromStdString(at.path),
+                 inUserData ? dir.filePath("data/trovander/Main.mdb") : program + "/Main.mdb");
+    }
+
+    // In the data folder the index is made empty on first start, and afterwards only opened.
+    void madeOnFirstStartOnly_data() {
+        QTest::addColumn<QString>("dataFolder");
+        QTest::newRow("plain") << "data";
+        QTest::newRow("quotes, blanks, a newline") << "it's a \"data\"\nfolder ;$(x)";
+        QTest::newRow("non-ASCII") << "Données ß";
+    }
+    void madeOnFirstStartOnly() {
+        QFETCH(QString, dataFolder);
+        QTemporaryDir dir;
+        const IndexLocation at = locateIndex(dir.filePath("ro"), dir.filePath(dataFolder));
+        QVERIFY(at.inUserData);
+        QVERIFY(QFile::decodeName(at.path.c_str()).startsWith(dir.filePath(dataFolder) + "/trovander/"));
+        QStringList messages;
+        const auto collect = [&](const QString& text) { messages << text; };
+        {
+            auto store = openIndexOrExplain(at, collect);
+            QVERIFY2(store, qPrintable(messages.join("\n")));
+            QCOMPARE(store->selectStamps().RecordCount(), 0);
+            store->insertStamp("2024-03-20T08:00:00");
+        }
+        QVERIFY(QFileInfo::exists(dir.filePath(dataFolder) + "/trovander/Main.mdb"));
+        auto again = openIndexOrExplain(at, collect);
+        QVERIFY(again);
+        QCOMPARE(again->selectStamps().RecordCount(), 1);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // What cannot be made, or is there and is no index, is one message naming the file; nothing replaced.
+    void dataFolderFailures_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("a file where the folder goes") << "folder-is-file"
+                                                      << "cannot be created";
+        QTest::newRow("a foreign file") << "foreign"
+                                        << "another password";
+        QTest::newRow("a folder where the file goes") << "file-is-folder"
+                                                      << "is not a file";
+        QTest::newRow("a dangling link") << "dangling"
+                                         << "does not exist";
+    }
+    void dataFolderFailures() {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data/trovander/Main.mdb");
+        QVERIFY(QDir().mkpath(dir.filePath("data")));
+        if (obstacle == "folder-is-file")
+            testing::writeFileBytes(dir.filePath("data/trovander").toStdString(), "x");
+        else
+            QVERIFY(QDir().mkpath(dir.filePath("data/trovander")));
+        if (obstacle == "foreign") testing::writeFileBytes(path.toStdString(), QByteArray(4096, 'q'));
+        if (obstacle == "file-is-folder") QVERIFY(QDir().mkpath(path));
+        if (obstacle == "dangling") QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+        QStringList messages;
+        auto store = openIndexOrExplain(IndexLocation{path.toStdString(), true},
+                                        [&](const QString& text) { messages << text; });
+        QVERIFY(!store);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.front().contains(path) && messages.front().contains(cause),
+                 qPrintable(messages.front()));
+        if (obstacle == "foreign") QCOMPARE(testing::fileBytes(path.toStdString()), QByteArray(4096, 'q'));
+        if (obstacle == "dangling") QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
+    }
+
+    // The running copy's socket: named by the index file itself; answers the one question, drops the rest.
+    void instanceKeyNamesTheFile() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("Main.mdb").toStdString();
+        IndexStore::createEmpty(path);
+        QVERIFY(QFile::link(dir.filePath("Main.mdb"), dir.filePath("link.mdb")));
+        QCOMPARE(instanceKey(path), instanceKey(dir.filePath("link.mdb").toStdString()));
+        QCOMPARE(instanceKey(path), instanceKey(dir.filePath("sub/../Main.mdb").toStdString()));
+        QVERIFY(instanceKey(path) != instanceKey(dir.filePath("other.mdb").toStdString()));
+        // A first start names the file before it and its folders exist, through a linked folder: the name
+        // must be the one later starts find.
+        QVERIFY(QDir().mkpath(dir.filePath("real")));
+        QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("linked")));
+        const QString before = instanceKey(dir.filePath("linked/trovander/Main.mdb").toStdString());
+        QVERIFY(QDir().mkpath(dir.filePath("real/trovander")));
+        IndexStore::createEmpty(dir.filePath("real/trovander/Main.mdb").toStdString());
+        QCOMPARE(before, instanceKey(dir.filePath("linked/trovander/Main.mdb").toStdString()));
+    }
+
+    void runningCopyAnswers_data() {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("fronts");
+        QTest::newRow("the question") << QByteArray("front\n") << QByteArray("shown\n") << 1;
+        QTest::newRow("something else") << QByteArray("quit\n") << QByteArray() << 0;
+        QTest::newRow("a flood") << QByteArray(1 << 20, 'f') << QByteArray() << 0;
+        QTest::newRow("nothing, then gone") << QByteArray() << QByteArray() << 0;
+    }
+    void runningCopyAnswers() {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, fronts);
+        QTemporaryDir dir;
+        int asked = 0;
+        SingleInstance first(dir.filePath("Main.mdb").toStdString(), [&] { ++asked; });
+        QCOMPARE(first.outcome(), SingleInstance::Outcome::First);
+        {
+            QLocalSocket client;
+            client.connectToServer(first.key());
+            QVERIFY(client.waitForConnected(2000));
+            if (sent.isEmpty()) {
+                client.disconnectFromServer();
+            } else {
+                client.write(sent);
+                // Answered, or dropped by the copy.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    client.bytesAvailable() > 0 || client.state() != QLocalSocket::ConnectedState, 5000);
+            }
+            QCOMPARE(client.readAll(), answer);
+            QCOMPARE(asked, fronts);
+        }
+        // The copy still answers a proper question after whatever came before.
+        QLocalSocket proper;
+        proper.connectToServer(first.key());
+        QVERIFY(proper.waitForConnected(2000));
+        proper.write("front\n");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (proper.bytesAvailable() > 0 || proper.state() != QLocalSocket::ConnectedState), 5000);
+        QCOMPARE(proper.readAll(), QByteArray("shown\n"));
+        QCOMPARE(asked, fronts + 1);
     }
 
     void goodIndexOpensWithoutMessage() {

@@ -92,6 +92,7 @@ bool IndexBuilder::stopping() const {
 }
 
 void IndexBuilder::yieldThree() {
+    if (hooks_.progress) hooks_.progress(counts_.records);
     for (int i = 0; i < 3 && hooks_.yield; ++i) hooks_.yield();
 }
 

@@ -21,6 +21,9 @@ struct RebuildHooks {
     std::function<void()> yield;                    // DoEvents; three times after each folder
     std::function<void(const QString&)> setStatus;  // Label1's caption
     std::function<QString()> now;                   // the stamp's local date-time text
+    // The records written so far, after each folder, before its yields; for a display, which decides
+    // itself how often to redraw (called often: keep it to a clock read).
+    std::function<void(uint64_t records)> progress;
 };
 
 // The stamp form: local date and time, ISO 8601 with seconds, the same under any regional settings.

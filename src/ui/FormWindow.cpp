@@ -1,8 +1,11 @@
 #include "FormWindow.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <vector>
 
@@ -29,7 +32,35 @@ void FormWindow::setVisible(bool visible) {
         placed_ = true;
         placeOnFirstShow();
     }
+    if (visible) showsNormal();
     QWidget::setVisible(visible);
+}
+
+void FormWindow::showsNormal() {
+    const Qt::WindowStates state = windowState();
+    if (state & Qt::WindowMinimized) setWindowState(state & ~Qt::WindowMinimized);
+    QWindow* native = windowHandle();
+    if (!native) return;
+    if (native->windowStates() & Qt::WindowMinimized)
+        native->setWindowStates(native->windowStates() & ~Qt::WindowMinimized);
+    // Minimised by the program, an X11 window carries the hint "map me as an icon"; restored by the window
+    // manager (a task bar), the window reads normal again but keeps that hint, so the next show would map
+    // it as an icon and nothing would be on screen. Passing through another state rewrites the hint; while
+    // the window is not mapped, the manager takes no notice of the passage.
+    if (restoredByManager_ && !isVisible() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const Qt::WindowStates now = native->windowStates();
+        native->setWindowStates(now | Qt::WindowMaximized);
+        native->setWindowStates(now);
+    }
+    restoredByManager_ = false;
+}
+
+void FormWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
+        restoredByManager_ = true;
 }
 
 void FormWindow::setTabIndexes(std::initializer_list<std::pair<int, QWidget*>> controls) {

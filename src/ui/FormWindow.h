@@ -17,9 +17,11 @@ class FormWindow : public QWidget {
 
     FormWindow(Border border, const QString& caption, QSize clientSize);
 
+    // Every show shows the window normal (not minimised), and on the first show places it.
     void setVisible(bool visible) override;
 
   protected:
+    void changeEvent(QEvent* event) override;
     // Keyboard focus moves in the order of the tab indexes given; controls that take no focus are passed by.
     void setTabIndexes(std::initializer_list<std::pair<int, QWidget*>> controls);
     // Where controls overlap, the one listed first lies on top.
@@ -29,7 +31,10 @@ class FormWindow : public QWidget {
     virtual void placeOnFirstShow();
 
   private:
+    void showsNormal();
+
     bool placed_ = false;
+    bool restoredByManager_ = false;  // back from minimised since the last show
 };
 
 // A borderless window drawn whole by its background picture.

@@ -54,8 +54,9 @@ void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void PictureBox::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (clicksByKey_ && !event->isAutoRepeat() &&
-        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    // Space only: Enter belongs to the window (its default action), so an Enter meant to go on never lands
+    // on whichever box happens to hold the focus.
+    if (clicksByKey_ && !event->isAutoRepeat() && key == Qt::Key_Space) {
         event->accept();
         Q_EMIT clicked();
         return;

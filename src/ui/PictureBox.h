@@ -17,7 +17,7 @@ class PictureBox : public QWidget {
     const QString& picture() const { return picture_; }
     void setPicture(const QString& rolePath);
 
-    // Space and Enter click a focused box, as they would a push button.
+    // Space clicks a focused box, as it would a push button; Enter is left to the window.
     void setClicksByKey(bool on) { clicksByKey_ = on; }
 
   Q_SIGNALS:

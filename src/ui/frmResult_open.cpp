@@ -1,6 +1,7 @@
 // Opening the selected result with the program its file association names.
 #include <QItemSelectionModel>
 
+#include "MessagePlacement.h"
 #include "frmResult.h"
 #include "results/Opener.h"
 
@@ -17,7 +18,7 @@ void frmResult::lstResult_DblClick() {
     const int row = selected.isEmpty() ? -1 : selected.front().row();
     openResult(selectedRow(results_, row), *services_.associations, *services_.launcher,
                [this](const QString& text) {
-                   QMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, this);
+                   PlacedMessageBox box(QMessageBox::NoIcon, kProgramTitle, text, QMessageBox::Ok, this);
                    box.setWindowModality(Qt::ApplicationModal);
                    runMessageBox(box);
                });

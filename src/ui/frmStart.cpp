@@ -1,6 +1,7 @@
 #include "frmStart.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 #include "Skin.h"
 #include "Windows.h"
@@ -35,6 +36,14 @@ frmStart::frmStart(Windows& windows, Services& services)
     Label1->setWordWrap(true);
     Label1->setText(QStringLiteral("Your database may be out-dated you should scan your pc once a day"));
 
+    // Right of the picture, above the text: the design leaves that corner empty.
+    lblProgress = new QLabel(this);
+    lblProgress->setObjectName("lblProgress");
+    lblProgress->setGeometry(334, 128, 156, 38);
+    lblProgress->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    lblProgress->setFont(skin::font(skin::Face::Georgia, /*points=*/8, /*bold=*/false, /*italic=*/true));
+    lblProgress->setVisible(false);
+
     auto makeButton = [this](const char* name, int left, const char* picture) {
         auto* button = new PictureBox(this);
         button->setObjectName(name);
@@ -51,7 +60,7 @@ frmStart::frmStart(Windows& windows, Services& services)
 
     // The buttons lie above the text's white box, which reaches into their top edge: a label never hides a
     // picture box.
-    stackAsListed({cmdStart, cmdScan, cmdExit, Picture1, Label1});
+    stackAsListed({cmdStart, cmdScan, cmdExit, lblProgress, Picture1, Label1});
     setTabIndexes({{1, Picture1}, {0, Label1}, {4, cmdStart}, {3, cmdScan}, {2, cmdExit}});
 
     connect(cmdStart, &PictureBox::clicked, this, &frmStart::cmdStart_Click);
@@ -68,6 +77,28 @@ void frmStart::setVisible(bool visible) {
         Form_Load();
     }
     FormWindow::setVisible(visible);
+}
+
+void frmStart::offerContinue() {
+    cmdStart->setVisible(true);
+    cmdStart->setFocus(Qt::OtherFocusReason);
+}
+
+void frmStart::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        event->accept();
+        // While Continue is hidden (a rebuild runs, or the check failed) Enter does nothing.
+        if (cmdStart->isVisible() && !rebuilding()) cmdStart_Click();
+        return;
+    }
+    FormWindow::keyPressEvent(event);
+}
+
+void frmStart::showEvent(QShowEvent* event) {
+    FormWindow::showEvent(event);
+    // The first control in tab order is Exit: the focus would land there.
+    if (cmdStart->isVisible()) cmdStart->setFocus(Qt::OtherFocusReason);
 }
 
 void frmStart::closeEvent(QCloseEvent* event) {

@@ -9,11 +9,13 @@
 #include "platform/Services.h"
 
 // Rebuild includes: frmStart_scan.cpp
+#include <QLabel>
 #include <QMessageBox>
 #include <functional>
 #include <memory>
 
 #include "indexer/IndexBuilder.h"
+#include "indexer/RebuildProgress.h"
 #include "platform/DriveProbe.h"
 
 namespace trovander {
@@ -31,6 +33,7 @@ class frmStart : public FormWindow {
     PictureBox* cmdStart;  // Continue: hidden until the index is fresh
     PictureBox* cmdScan;
     PictureBox* cmdExit;
+    QLabel* lblProgress;  // during and after a rebuild: the entries recorded so far and the time taken
 
     // Runs once, before the window first becomes visible.
     void Form_Load();
@@ -44,6 +47,9 @@ class frmStart : public FormWindow {
   protected:
     // The close box ends the program as Exit does: otherwise it would live on with every window hidden.
     void closeEvent(QCloseEvent* event) override;
+    // Enter is Continue, wherever the focus is; Exit answers only its click and its own key (Space on it).
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     Windows& windows_;
     Services& services_;
@@ -58,9 +64,14 @@ class frmStart : public FormWindow {
     bool rebuilding() const { return rebuilding_; }
     // Runs the stale-index message box modally. Tests replace it to read the box or answer it at once.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
+    // The clock the progress display reads (tests give one that they advance).
+    void setProgressClock(RebuildProgress::Clock clockMs) { progress_ = RebuildProgress(std::move(clockMs)); }
     // ---- end of rebuild, public part ----
 
   private:
+    // Shows Continue and gives it the keyboard, so the Enter a user presses to go on does so.
+    void offerContinue();
+
     bool loaded_ = false;
 
     // ---- Rebuild state: frmStart_scan.cpp ----
@@ -73,6 +84,7 @@ class frmStart : public FormWindow {
     void showStatus(const QString& text, const QString& toolTip = QString());
 
     std::unique_ptr<IndexBuilder> builder_;
+    RebuildProgress progress_;
     std::unique_ptr<DriveProbe> systemProbe_;  // used when the services hand in no probe
     bool rebuilding_ = false;
     qreal labelSize_ = 0;  // Label1's design size, read on first use

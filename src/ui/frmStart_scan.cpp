@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 
+#include "MessagePlacement.h"
 #include "Windows.h"
 #include "app/EndProgram.h"
 #include "frmMain.h"
@@ -71,7 +72,7 @@ void frmStart::Form_Load() {
         show();
         if (!scanAndRebuild()) return;
     }
-    cmdStart->setVisible(true);
+    offerContinue();
 }
 
 void frmStart::cmdStart_Click() {
@@ -101,6 +102,9 @@ IndexBuilder& frmStart::rebuild() {
             if (services_.yield) services_.yield();
         };
         hooks.setStatus = [this](const QString& text) { showStatus(text); };
+        hooks.progress = [this](uint64_t records) {
+            if (progress_.due()) lblProgress->setText(progress_.text(records));
+        };
         hooks.now = [this] {
             return stampText(services_.now ? services_.now() : QDateTime::currentDateTime());
         };
@@ -116,7 +120,7 @@ DriveProbe& frmStart::driveProbe() {
 }
 
 void frmStart::showStaleMessage() {
-    QMessageBox box(QMessageBox::Warning, kStaleTitle, kStaleText, QMessageBox::Ok, this);
+    PlacedMessageBox box(QMessageBox::Warning, kStaleTitle, kStaleText, QMessageBox::Ok, this);
     box.setWindowModality(Qt::ApplicationModal);
     runMessageBox(box);
 }
@@ -142,6 +146,18 @@ bool frmStart::scanAndRebuild() {
         std::string drive = candidates[static_cast<size_t>(builder.DriveIndex - 1)];
         if (ValidDrive(drive)) builder.Drives.push_back(drive);
     }
+    progress_.start();
+    lblProgress->setText(progress_.text(0));
+    lblProgress->setVisible(true);
+    // The last count and the whole time stay up, whichever way the rebuild ends.
+    struct FinalCount {
+        frmStart& window;
+        IndexBuilder& builder;
+        ~FinalCount() {
+            if (!programEnding())
+                window.lblProgress->setText(window.progress_.text(builder.counts().records));
+        }
+    } finalCount{*this, builder};
     try {
         builder.ScanDrives();
     } catch (const StoreError& e) {
@@ -158,7 +174,7 @@ bool frmStart::scanAndRebuild() {
     }
     if (programEnding()) return false;
     showStatus(kDone);
-    cmdStart->setVisible(true);
+    offerContinue();
     return true;
 }
 
