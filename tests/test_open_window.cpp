@@ -1,5 +1,8 @@
 // Opening from the real results window: double-click and Open on lstResult, with the desktop's own
 // associations on temporary XDG folders, or with a recording launcher.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
@@ -74,6 +77,11 @@ class TestOpenWindow : public QObject {
         makeWindows();
 
         const QByteArray folder = xdg.root() + "/found files";
+        xdg.write(folder + "/other.txt", "x");
+        // By its bytes: a name that is not UTF-8 does not survive QFile's names.
+        const int fd = ::open((folder + "/" + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
         result().results().addRow("other.txt", folder.toStdString(), "1 Bytes(s)", QString());
         result().results().addRow(name.toStdString(), folder.toStdString(), "1 KB(s)", QString());
         doubleClickRow(result().lstResult, 1);
@@ -163,7 +171,8 @@ class TestOpenWindow : public QObject {
         makeWindows();
         QStringList texts;
         result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
-        result().results().addRow("a.tvt", "/docs", "1 KB(s)", QString());
+        xdg.write(xdg.root() + "/docs/a.tvt", "x");
+        result().results().addRow("a.tvt", (xdg.root() + "/docs").toStdString(), "1 KB(s)", QString());
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.front().contains("/docs/a.tvt") && texts.front().contains("no-such-program-here"),

@@ -248,6 +248,11 @@ std::optional<ScriptPlaceholder> fieldCode(const EntryFacts& facts, const QByteA
     }
 }
 
+// A template argument; the path alone stands quoted, as an association's command spells it.
+QByteArray pathOrQuoted(const QByteArray& argument) {
+    return argument == "%1" ? QByteArrayLiteral("\"%1\"") : quoteArgument(argument);
+}
+
 // The Exec line as a command template (see fieldCode). A code that is a whole argument gives its values
 // as arguments of their own (%i two, an empty Icon none); inside an argument they join it. An argument
 // made only of codes that expand to nothing goes with them. Where a shell reads an argument as its script,
@@ -267,13 +272,13 @@ std::optional<QByteArray> commandFromExec(const QByteArray& exec, const EntryFac
         const QByteArray& argument = (*arguments)[index];
         // The rewritten script and the values it was given are template text already.
         if (index == scriptIndex || index >= split->size()) {
-            parts.append(quoteArgument(argument));
+            parts.append(pathOrQuoted(argument));
             continue;
         }
         if (argument.size() == 2) {
             if (const std::optional<ScriptPlaceholder> code = fieldCode(facts, argument, 0);
                 code && !code->literal) {
-                for (const QByteArray& value : code->values) parts.append(quoteArgument(value));
+                for (const QByteArray& value : code->values) parts.append(pathOrQuoted(value));
                 continue;
             }
         }
