@@ -1,3 +1,5 @@
 trovander_test(test_open)
 trovander_test(test_open_xdg)
 trovander_test(test_open_window)
+trovander_test(test_open_tool)
+add_dependencies(test_open_tool trovander-open)
