@@ -8,7 +8,8 @@ QByteArray fileUrl(const QByteArray& path) {
     if (folderSeparator() != '/') slashed.replace(folderSeparator(), '/');
     // A drive path (c:/x) needs the empty host's third slash before it.
     if (!slashed.startsWith('/')) slashed.prepend('/');
-    return "file://" + slashed.toPercentEncoding(/*exclude=*/"/");
+    // A drive's colon stays as file URLs spell it on Windows.
+    return "file://" + slashed.toPercentEncoding(/*exclude=*/folderSeparator() == '/' ? "/" : "/:");
 }
 
 QByteArray parentFolder(const QByteArray& path) {
