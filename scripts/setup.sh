@@ -11,6 +11,7 @@ packages=(
   libsqlcipher-dev
   fonts-liberation2 fonts-dejavu-core fontconfig
   shared-mime-info desktop-file-utils appstream dpkg-dev
+  xdg-utils libfile-mimeinfo-perl dbus-daemon
   xvfb xauth openbox xdotool
 )
 missing=()

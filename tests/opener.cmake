@@ -1,3 +1,11 @@
 trovander_test(test_open)
 trovander_test(test_open_xdg)
 trovander_test(test_open_window)
+trovander_test(test_open_tool)
+add_dependencies(test_open_tool trovander-open)
+# The file manager service's stand-in for the D-Bus test.
+add_executable(trovander-fake-filemanager fake_filemanager.cpp)
+target_link_libraries(trovander-fake-filemanager PRIVATE Qt6::Core Qt6::DBus)
+set_target_properties(trovander-fake-filemanager PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+trovander_test(test_open_dbus)
+add_dependencies(test_open_dbus trovander-fake-filemanager)

@@ -106,13 +106,17 @@ class TestOpen : public QObject {
             << ext << true << QByteArray() << true << editor << QByteArray() << QStringList{"2"};
         QTest::newRow("file type of 127")
             << ext << true << chars127 << true << editor << editor << QStringList();
+        // Longer values are read whole: the store is asked again with the size it reports.
         QTest::newRow("file type of 128")
-            << ext << true << chars128 << true << editor << QByteArray() << QStringList{"234"};
+            << ext << true << chars128 << true << editor << editor << QStringList();
+        QTest::newRow("file type of 4000")
+            << ext << true << QByteArray(4000, 't') << true << editor << editor << QStringList();
         QTest::newRow("command of 127")
             << ext << true << type << true << chars127 << chars127 << QStringList();
-        // The failed read leaves the file type in the buffer; it must not come back as a command.
         QTest::newRow("command of 128")
-            << ext << true << type << true << chars128 << notAssociated << QStringList();
+            << ext << true << type << true << chars128 << chars128 << QStringList();
+        QTest::newRow("command of 5000")
+            << ext << true << type << true << QByteArray(5000, 'c') << QByteArray(5000, 'c') << QStringList();
         QTest::newRow("command key without value")
             << ext << true << type << true << QByteArray() << notAssociated << QStringList();
     }
@@ -151,50 +155,86 @@ class TestOpen : public QObject {
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QStringList>("requests");
+        QTest::addColumn<QStringList>("messages");  // what the message box is shown
         const QByteArray docs("/docs"), file("a b.txt"), editor("editor \"%1\"");
         const QString size("1 KB(s)");
         const int started = int(OpenOutcome::CommandStarted), none = int(OpenOutcome::NotAssociated);
         const QString asCommand = QStringLiteral("command 2 /docs/a b.txt | ");
         QTest::newRow("associated program")
-            << docs << file << size << editor << started << QStringList{asCommand + editor};
+            << docs << file << size << editor << started << QStringList{asCommand + editor} << QStringList();
         QTest::newRow("self-starting")
             << docs << file << size << QByteArray(kSelfStartingCommand) << int(OpenOutcome::ProgramStarted)
-            << QStringList{"program 2 /docs/a b.txt"};
-        QTest::newRow("self-starting and a space") << docs << file << size << QByteArray("\"%1\" %* ")
-                                                   << started << QStringList{asCommand + "\"%1\" %* "};
-        QTest::newRow("self-starting after a blank") << docs << file << size << QByteArray(" \"%1\" %*")
-                                                     << started << QStringList{asCommand + " \"%1\" %*"};
-        QTest::newRow("first word File")
-            << docs << file << size << QByteArray("File \"%1\"") << none << QStringList();
-        QTest::newRow("File alone") << docs << file << size << QByteArray("File") << none << QStringList();
+            << QStringList{"program 2 /docs/a b.txt"} << QStringList();
+        QTest::newRow("self-starting and a space")
+            << docs << file << size << QByteArray("\"%1\" %* ") << started
+            << QStringList{asCommand + "\"%1\" %* "} << QStringList();
+        QTest::newRow("self-starting after a blank")
+            << docs << file << size << QByteArray(" \"%1\" %*") << started
+            << QStringList{asCommand + " \"%1\" %*"} << QStringList();
+        QTest::newRow("first word File") << docs << file << size << QByteArray("File \"%1\"") << none
+                                         << QStringList() << QStringList{"File \"%1\""};
+        QTest::newRow("File alone") << docs << file << size << QByteArray("File") << none << QStringList()
+                                    << QStringList{"File"};
         QTest::newRow("first word Unregistered")
-            << docs << file << size << QByteArray("Unregistered \"%1\"") << none << QStringList();
+            << docs << file << size << QByteArray("Unregistered \"%1\"") << none << QStringList()
+            << QStringList{"Unregistered \"%1\""};
         QTest::newRow("lower-case file") << docs << file << size << QByteArray("file \"%1\"") << started
-                                         << QStringList{asCommand + "file \"%1\""};
-        QTest::newRow("lower-case unregistered") << docs << file << size << QByteArray("unregistered \"%1\"")
-                                                 << started << QStringList{asCommand + "unregistered \"%1\""};
-        QTest::newRow("Files is another word") << docs << file << size << QByteArray("Files \"%1\"")
-                                               << started << QStringList{asCommand + "Files \"%1\""};
-        QTest::newRow("too long a command")
-            << docs << file << size << QByteArray(128, 'c') << none << QStringList();
+                                         << QStringList{asCommand + "file \"%1\""} << QStringList();
+        QTest::newRow("lower-case unregistered")
+            << docs << file << size << QByteArray("unregistered \"%1\"") << started
+            << QStringList{asCommand + "unregistered \"%1\""} << QStringList();
+        QTest::newRow("Files is another word")
+            << docs << file << size << QByteArray("Files \"%1\"") << started
+            << QStringList{asCommand + "Files \"%1\""} << QStringList();
+        QTest::newRow("a command of 128 and more")
+            << docs << file << size << QByteArray(128, 'c') << started
+            << QStringList{asCommand + QString(128, 'c')} << QStringList();
         QTest::newRow("folder row opens the folder cell")
             << docs << QByteArray("sub.txt") << QString("Folder") << editor
-            << int(OpenOutcome::FileManagerStarted) << QStringList{"folder 1 /docs"};
+            << int(OpenOutcome::FileManagerStarted) << QStringList{"folder 1 /docs"} << QStringList();
         QTest::newRow("folder in lower case is a file")
             << docs << QByteArray("sub.txt") << QString("folder") << editor << started
-            << QStringList{"command 2 /docs/sub.txt | " + editor};
-        QTest::newRow("FOLDER is a file") << docs << QByteArray("sub.txt") << QString("FOLDER") << editor
-                                          << started << QStringList{"command 2 /docs/sub.txt | " + editor};
-        QTest::newRow("file not found on disk")
-            << docs << file << QString() << editor << started << QStringList{asCommand + editor};
+            << QStringList{"command 2 /docs/sub.txt | " + editor} << QStringList();
+        QTest::newRow("FOLDER is a file")
+            << docs << QByteArray("sub.txt") << QString("FOLDER") << editor << started
+            << QStringList{"command 2 /docs/sub.txt | " + editor} << QStringList();
+        QTest::newRow("file not found on disk") << docs << file << QString() << editor << started
+                                                << QStringList{asCommand + editor} << QStringList();
         QTest::newRow("root folder doubles the separator")
             << QByteArray("/") << QByteArray("a.txt") << size << editor << started
-            << QStringList{"command 2 //a.txt | " + editor};
-        QTest::newRow("no extension")
-            << docs << QByteArray("README") << size << editor << none << QStringList();
+            << QStringList{"command 2 //a.txt | " + editor} << QStringList();
+        QTest::newRow("no extension") << docs << QByteArray("README") << size << editor << none
+                                      << QStringList() << QStringList{"Unregistered file extension ."};
+        QTest::newRow("unknown extension")
+            << docs << QByteArray("a.xyz") << size << editor << none << QStringList()
+            << QStringList{"Unregistered file extension .xyz"};
+        // The content type answers where the extension names no program (the store maps /docs/README and
+        // /docs/notes.md to text/plain, whose command is the viewer's).
+        const QString asViewer = QStringLiteral(" | viewer \"%1\"");
+        QTest::newRow("no extension, content type")
+            << docs << QByteArray("README.") << size << editor << started
+            << QStringList{"command 2 /docs/README." + asViewer} << QStringList();
+        QTest::newRow("unknown extension, content type")
+            << docs << QByteArray("notes.md") << size << editor << started
+            << QStringList{"command 2 /docs/notes.md" + asViewer} << QStringList();
+        QTest::newRow("extension's type without program, content type")
+            << docs << QByteArray("page.htm") << size << editor << started
+            << QStringList{"command 2 /docs/page.htm" + asViewer} << QStringList();
+        QTest::newRow("extension's program before the content type")
+            << docs << QByteArray("both.txt") << size << editor << started
+            << QStringList{"command 2 /docs/both.txt | " + editor} << QStringList();
+        QTest::newRow("content type without program: the extension's text")
+            << docs << QByteArray("odd.bin") << size << editor << none << QStringList()
+            << QStringList{"Unregistered file extension .bin"};
+        QTest::newRow("file gone since the search")
+            << docs << QByteArray("gone.txt") << size << editor << int(OpenOutcome::FileGone) << QStringList()
+            << QStringList{
+                   "\"/docs/gone.txt\" is no longer there: it was moved or deleted after the index was "
+                   "built. Scan again to bring the index up to date."};
         QTest::newRow("bytes that are not UTF-8")
             << docs << QByteArray("caf\xe9.txt") << size << editor << started
-            << QStringList{"command 2 " + QString::fromLatin1("/docs/caf\xe9.txt") + " | " + editor};
+            << QStringList{"command 2 " + QString::fromLatin1("/docs/caf\xe9.txt") + " | " + editor}
+            << QStringList();
     }
     void openResult() {
         QFETCH(QByteArray, folder);
@@ -203,16 +243,23 @@ class TestOpen : public QObject {
         QFETCH(QByteArray, command);
         QFETCH(int, outcome);
         QFETCH(QStringList, requests);
+        QFETCH(QStringList, messages);
         MemoryAssociationStore store;
         store.setText(".txt", "txtfile");
         store.setText("txtfile\\shell\\open\\command", command);
+        store.setText(".htm", "htmlfile");
+        store.setText("text/plain\\shell\\open\\command", "viewer \"%1\"");
+        for (const char* path : {"/docs/README.", "/docs/notes.md", "/docs/page.htm", "/docs/both.txt"})
+            store.setContentType(path, "text/plain");
+        store.setContentType("/docs/odd.bin", "application/octet-stream");
         RecordingLauncher launcher;
+        launcher.gone = {"/docs/gone.txt"};
         QStringList shown;
         const auto result = trovander::openResult(SelectedRow{name, folder, sizeText}, store, launcher,
                                                   [&](const QString& text) { shown << text; });
         QCOMPARE(int(result), outcome);
         QCOMPARE(describe(launcher.requests), requests);
-        QCOMPARE(shown, QStringList());
+        QCOMPARE(shown, messages);
         QCOMPARE(store.openKeyCount(), 0);
     }
 

@@ -1,5 +1,10 @@
 // Opening from the real results window: double-click and Open on lstResult, with the desktop's own
 // associations on temporary XDG folders, or with a recording launcher.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QMimeData>
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
@@ -29,6 +34,16 @@ QPoint rowCentre(QTreeView* list, int row) { return list->visualRect(list->model
 void doubleClickRow(QTreeView* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, row));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, row));
+}
+
+QStringList describe(const QList<LaunchRequest>& requests) {
+    QStringList seen;
+    for (const LaunchRequest& r : requests)
+        seen << QStringLiteral("%1 %2").arg(r.kind == LaunchRequest::Folder     ? "folder"
+                                            : r.kind == LaunchRequest::ShowItem ? "show"
+                                                                                : "command",
+                                            QString::fromUtf8(r.path));
+    return seen;
 }
 
 }  // namespace
@@ -74,6 +89,11 @@ class TestOpenWindow : public QObject {
         makeWindows();
 
         const QByteArray folder = xdg.root() + "/found files";
+        xdg.write(folder + "/other.txt", "x");
+        // By its bytes: a name that is not UTF-8 does not survive QFile's names.
+        const int fd = ::open((folder + "/" + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
         result().results().addRow("other.txt", folder.toStdString(), "1 Bytes(s)", QString());
         result().results().addRow(name.toStdString(), folder.toStdString(), "1 KB(s)", QString());
         doubleClickRow(result().lstResult, 1);
@@ -120,6 +140,126 @@ class TestOpenWindow : public QObject {
         QCOMPARE(seen, requests);
     }
 
+    // The row's context menu: a right-click selects the row and shows the menu; each action acts on it.
+    void contextMenu_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("requests");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("Open") << "mnuOpen" << QStringList{"command /docs/b.txt"} << QString();
+        QTest::newRow("Open Containing Folder")
+            << "mnuOpenFolder" << QStringList{"show /docs/b.txt"} << QString();
+        QTest::newRow("Copy Full Path") << "mnuCopyPath" << QStringList() << "/docs/b.txt";
+        QTest::newRow("Copy Name") << "mnuCopyName" << QStringList() << "b.txt";
+    }
+    void contextMenu() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, requests);
+        QFETCH(QString, clipboard);
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        RecordingLauncher launcher;
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        QGuiApplication::clipboard()->setText("before");
+        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
+        result().results().addRow("b.txt", "/docs", "1 KB(s)", QString());
+        QTreeView* list = result().lstResult;
+        const QPoint at = rowCentre(list, 1);
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &menuEvent);
+        QMenu* menu = result().mnuResult;
+        QTRY_VERIFY(menu->isVisible());
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) texts << a->text();
+        QCOMPARE(texts, (QStringList{"Open", "Open Containing Folder", "Copy Full Path", "Copy Name"}));
+        menu->findChild<QAction*>(action)->trigger();
+        menu->close();
+        QCOMPARE(describe(launcher.requests), requests);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QString("before") : clipboard);
+    }
+
+    // Enter opens the selected row, Ctrl+C copies every selected row's path, the Menu key shows the menu.
+    void keyboard() {
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        RecordingLauncher launcher;
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
+        result().results().addRow("b.txt", "/other", "1 KB(s)", QString());
+        result().results().addRow("c.txt", "/docs", "1 KB(s)", QString());
+        QTreeView* list = result().lstResult;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(launcher.requests.isEmpty());  // nothing selected yet
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, 1));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(describe(launcher.requests), (QStringList{"command /other/b.txt", "command /other/b.txt"}));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(list, 2));
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("/other/b.txt\n/docs/c.txt"));
+        QVERIFY(!result().mnuResult->isVisible());
+        QTest::keyClick(list, Qt::Key_Menu);
+        QTRY_VERIFY(result().mnuResult->isVisible());
+        result().mnuResult->close();
+    }
+
+    // Dragged rows leave as text/uri-list, their bytes percent-encoded as they are.
+    void dragData() {
+        makeWindows();
+        result().results().addRow("caf\xe9 #1.txt", "/d\xff/x y", "1 KB(s)", QString());
+        result().results().addRow("b.txt", "/docs", "Folder", QString());
+        QTreeView* list = result().lstResult;
+        QVERIFY(list->dragEnabled());
+        QVERIFY(result().results().flags(result().results().index(0, 0)) & Qt::ItemIsDragEnabled);
+        list->selectAll();
+        std::unique_ptr<QMimeData> data(
+            result().results().mimeData(list->selectionModel()->selectedIndexes()));
+        QVERIFY(data);
+        QCOMPARE(data->formats(), QStringList{"text/uri-list"});
+        QCOMPARE(data->data("text/uri-list"),
+                 QByteArray("file:///d%FF/x%20y/caf%E9%20%231.txt\r\nfile:///docs/b.txt\r\n"));
+    }
+
+    // A file gone since the search, and a file no program opens: the box says so, nothing starts.
+    void boxSaysWhyNothingOpened_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("gone") << QByteArray("gone.txt")
+                              << "\"/docs/gone.txt\" is no longer there: it was moved or deleted after the "
+                                 "index was built. Scan again to bring the index up to date.";
+        QTest::newRow("unregistered") << QByteArray("a.xyz") << "Unregistered file extension .xyz";
+        QTest::newRow("not associated")
+            << QByteArray("a.htm") << "File type is not associated with a program.";
+    }
+    void boxSaysWhyNothingOpened() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, text);
+        MemoryAssociationStore store;
+        store.setText(".txt", "txtfile");
+        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        store.setText(".htm", "htmlfile");
+        RecordingLauncher launcher;
+        launcher.gone = {"/docs/gone.txt"};
+        services_->associations = &store;
+        services_->launcher = &launcher;
+        makeWindows();
+        QStringList texts;
+        result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
+        result().results().addRow(name.toStdString(), "/docs", "1 KB(s)", QString());
+        doubleClickRow(result().lstResult, 0);
+        QCOMPARE(texts, QStringList{text});
+        QVERIFY(launcher.requests.isEmpty());
+        QCOMPARE(result().results().count(), 1);
+    }
+
     void emptyListStartsNothing() {
         MemoryAssociationStore store;
         RecordingLauncher launcher;
@@ -163,7 +303,8 @@ class TestOpenWindow : public QObject {
         makeWindows();
         QStringList texts;
         result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
-        result().results().addRow("a.tvt", "/docs", "1 KB(s)", QString());
+        xdg.write(xdg.root() + "/docs/a.tvt", "x");
+        result().results().addRow("a.tvt", (xdg.root() + "/docs").toStdString(), "1 KB(s)", QString());
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.front().contains("/docs/a.tvt") && texts.front().contains("no-such-program-here"),

@@ -1,5 +1,8 @@
 // The freedesktop association store on temporary XDG folders, and the POSIX launcher starting a helper
 // that writes down the arguments it was given.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QtTest>
 
 #include "platform/AssociationStore.h"
@@ -201,12 +204,19 @@ class TestOpenXdg : public QObject {
         QTest::newRow("%F") << QByteArray("editor %F") << QByteArray("editor \"%1\"");
         QTest::newRow("%u") << QByteArray("editor %u") << QByteArray("editor \"%1\"");
         QTest::newRow("%U") << QByteArray("editor --new %U") << QByteArray("editor --new \"%1\"");
-        QTest::newRow("%i %c %k dropped") << QByteArray("editor %i %c %k %U") << QByteArray("editor \"%1\"");
+        QTest::newRow("%i %c %k expanded") << QByteArray("editor %i %c %k %U")
+                                           << QByteArray("editor --icon ed-icon \"Ed 100%%\" ENTRY \"%1\"");
         QTest::newRow("deprecated codes dropped")
             << QByteArray("editor %d %D %n %N %v %m %f") << QByteArray("editor \"%1\"");
         QTest::newRow("inside an argument")
             << QByteArray("editor --file=%f") << QByteArray("editor --file=%1");
-        QTest::newRow("percent sign") << QByteArray("printf 100%% %f") << QByteArray("printf 100% \"%1\"");
+        // The template spells a literal percent sign doubled, so "%%1" can never become the path.
+        QTest::newRow("percent sign") << QByteArray("printf 100%% %f") << QByteArray("printf 100%% \"%1\"");
+        QTest::newRow("percent sign and 1") << QByteArray("printf %%1 %f") << QByteArray("printf %%1 \"%1\"");
+        QTest::newRow("shell script")
+            << QByteArray("sh -c \"editor %f\"") << QByteArray("sh -c \"editor \\\"\\${1}\\\"\" sh \"%1\"");
+        QTest::newRow("shell script that cannot be made safe")
+            << QByteArray("sh -c \"editor $(basename %f)\"") << QByteArray();
         QTest::newRow("quoted program")
             << QByteArray("\"/opt/My Editor/ed\" %U") << QByteArray("\"/opt/My Editor/ed\" \"%1\"");
         QTest::newRow("string escapes")
@@ -223,9 +233,10 @@ class TestOpenXdg : public QObject {
         QFETCH(QByteArray, exec);
         QFETCH(QByteArray, command);
         TempXdg xdg;
-        xdg.addApplication("app.desktop", exec);
+        xdg.addApplication("app.desktop", exec, "Name=Ed 100%\nIcon=ed-icon\n");
         xdg.write(xdg.configHome() + "/mimeapps.list", "[Default Applications]\ntext/plain=app.desktop\n");
         const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        command.replace("ENTRY", xdg.dataDir() + "/applications/app.desktop");
         QCOMPARE(commandOf(*store, "text/plain"), command);
     }
 
@@ -257,13 +268,196 @@ class TestOpenXdg : public QObject {
 
     void longValues() {
         TempXdg xdg;
+        const QByteArray longCommand = "editor " + QByteArray(200, 'x') + " \"%1\"";
         xdg.addApplication("long.desktop", "editor " + QByteArray(200, 'x') + " %f");
         xdg.write(xdg.configHome() + "/mimeapps.list", "[Default Applications]\ntext/plain=long.desktop\n");
         const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        // A small buffer is told the size it needs; the lookup asks again with it.
         QCOMPARE(commandOf(*store, "text/plain"), QByteArray("status 234"));
-        // The lookup turns it into "no program": never a left-over buffer.
         xdg.write(xdg.dataDir() + "/mime/globs2", "50:text/plain:*.txt\n");
-        QCOMPARE(GetOpenCommand(*store, ".txt", {}), QByteArray(kTypeNotAssociated));
+        QCOMPARE(GetOpenCommand(*store, ".txt", {}), longCommand);
+    }
+
+    // Exec lines through the real store and launcher to the exact argument vector that would be executed.
+    // REC is the recorder's path, PATH the file's, ENTRY the desktop file's. Rows whose entry cannot be
+    // made safe get the next application, FALLBACK.
+    void execArguments_data() {
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        using L = QList<QByteArray>;
+        const L fallback{"REC", "--fallback", "PATH"};
+        QTest::newRow("%f") << QByteArray("REC %f") << L{"REC", "PATH"};
+        QTest::newRow("%F") << QByteArray("REC %F") << L{"REC", "PATH"};
+        QTest::newRow("%u") << QByteArray("REC %u") << L{"REC", "PATH"};
+        QTest::newRow("%U") << QByteArray("REC --new-window %U") << L{"REC", "--new-window", "PATH"};
+        QTest::newRow("caption, list, icon")
+            << QByteArray("REC -caption %c %U %i")
+            << L{"REC", "-caption", "My \"Rec\" 100%", "PATH", "--icon", "rec-icon"};
+        QTest::newRow("%k") << QByteArray("REC --desktop %k %f") << L{"REC", "--desktop", "ENTRY", "PATH"};
+        QTest::newRow("%%1 is a literal %1") << QByteArray("REC %%1 %f") << L{"REC", "%1", "PATH"};
+        QTest::newRow("100%%") << QByteArray("REC 100%% %f") << L{"REC", "100%", "PATH"};
+        QTest::newRow("deprecated codes") << QByteArray("REC %d %D %n %N %v %m %f") << L{"REC", "PATH"};
+        QTest::newRow("inside an argument") << QByteArray("REC --file=%f") << L{"REC", "--file=PATH"};
+        QTest::newRow("field code inside quotes")
+            << QByteArray("REC \"--name=%c\" \"%f\"") << L{"REC", "--name=My \"Rec\" 100%", "PATH"};
+        QTest::newRow("escapes in quotes")
+            << QByteArray("REC \"\\\\$HOME \\\\\" \\\\`x\\\\`\" %f") << L{"REC", "$HOME \" `x`", "PATH"};
+        QTest::newRow("string escape") << QByteArray("REC\\s-n %f") << L{"REC", "-n", "PATH"};
+        QTest::newRow("long line") << QByteArray("REC " + QByteArray(300, 'x') + " %f")
+                                   << L{"REC", QByteArray(300, 'x'), "PATH"};
+        QTest::newRow("sh -c") << QByteArray("sh -c \"REC %f\"")
+                               << L{"sh", "-c", "REC \"${1}\"", "sh", "PATH"};
+        QTest::newRow("sh -c, its own $0")
+            << QByteArray("sh -c \"REC %f\" name") << L{"sh", "-c", "REC \"${1}\"", "name", "PATH"};
+        QTest::newRow("sh -c, in the script's double quotes")
+            << QByteArray("sh -c \"REC \\\\\"%f\\\\\"\"") << L{"sh", "-c", "REC \"${1}\"", "sh", "PATH"};
+        QTest::newRow("sh -c, in the script's single quotes")
+            << QByteArray("sh -c \"REC '%f'\"") << L{"sh", "-c", "REC ''\"${1}\"''", "sh", "PATH"};
+        QTest::newRow("bash -lc, caption too")
+            << QByteArray("/bin/bash -lc \"REC %c %f\"")
+            << L{"/bin/bash", "-lc", "REC \"${1}\" \"${2}\"", "bash", "My \"Rec\" 100%", "PATH"};
+        QTest::newRow("env sh -c") << QByteArray("env A=1 sh -c \"REC %f\"")
+                                   << L{"env", "A=1", "sh", "-c", "REC \"${1}\"", "sh", "PATH"};
+        QTest::newRow("percent in a script") << QByteArray("sh -c \"printf 100%%; REC %f\"")
+                                             << L{"sh", "-c", "printf 100%; REC \"${1}\"", "sh", "PATH"};
+        QTest::newRow("safe form kept")
+            << QByteArray("sh -c 'REC \"$1\"' sh %f") << L{"sh", "-c", "REC \"$1\"", "sh", "PATH"};
+        QTest::newRow("in $(...): passed over") << QByteArray("sh -c \"REC $(basename %f)\"") << fallback;
+        QTest::newRow("in backticks: passed over") << QByteArray("sh -c \"REC `echo %f`\"") << fallback;
+        QTest::newRow("eval: passed over") << QByteArray("sh -c \"eval REC %f\"") << fallback;
+        QTest::newRow("shell in a shell: passed over")
+            << QByteArray("sh -c \"bash -c 'REC %f'\"") << fallback;
+        QTest::newRow("python -c: passed over") << QByteArray("python3 -c \"print('%f')\"") << fallback;
+        QTest::newRow("env -S: passed over") << QByteArray("env -S \"REC %f\"") << fallback;
+        QTest::newRow("quote left open: passed over") << QByteArray("REC \"%f") << fallback;
+    }
+    void execArguments() {
+        QFETCH(QByteArray, exec);
+        QFETCH(QList<QByteArray>, expected);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder();
+        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
+        exec.replace("REC", helper);
+        xdg.addApplication("app.desktop", exec, "Name=My \"Rec\" 100%\nIcon=rec-icon\n");
+        xdg.addApplication("fallback.desktop", helper + " --fallback %f");
+        xdg.write(xdg.configHome() + "/mimeapps.list",
+                  "[Default Applications]\napplication/x-trovander-test=app.desktop;fallback.desktop;\n");
+        const QByteArray path = xdg.root() + "/a file.tvt";
+        xdg.write(path, "x");
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QList<QByteArray> started;
+        const std::unique_ptr<Launcher> launcher =
+            makeSystemLauncher(*store, [&](const QByteArray&, const QList<QByteArray>& arguments, QString*) {
+                started = arguments;
+                return true;
+            });
+        QCOMPARE(openResult(SelectedRow{"a file.tvt", xdg.root(), "1 KB(s)"}, *store, *launcher, {}),
+                 OpenOutcome::CommandStarted);
+        for (QByteArray& argument : expected) {
+            argument.replace("REC", helper);
+            argument.replace("ENTRY", xdg.dataDir() + "/applications/app.desktop");
+            argument.replace("PATH", path);
+        }
+        QCOMPARE(started, expected);
+    }
+
+    // Hostile names through entries that hand the file to a shell, really started: the recorder gets the
+    // path as its one argument and nothing the name spells runs.
+    void hostileNamesThroughAShell_data() {
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<QByteArray>("name");
+        const QList<QByteArray> names{"$(touch PWNED).tvt",   "`touch PWNED`.tvt",
+                                      "a;touch PWNED;b.tvt",  "a\ntouch PWNED\n.tvt",
+                                      "it's \"q\" 'x.tvt",    "-rf --x.tvt",
+                                      "caf\xe9 \xff\xfe.tvt", "${IFS}$HOME|touch PWNED&.tvt"};
+        const QList<QByteArray> execs{"sh -c \"REC %f\"", "sh -c \"REC '%f'\"",
+                                      "bash -c \"REC \\\\\"%f\\\\\"\""};
+        for (const QByteArray& exec : execs)
+            for (const QByteArray& name : names)
+                QTest::newRow(
+                    QByteArray(exec + " | " + name).toPercentEncoding(" $`;'\"|&-{}()|").constData())
+                    << exec << name;
+    }
+    void hostileNamesThroughAShell() {
+        QFETCH(QByteArray, exec);
+        QFETCH(QByteArray, name);
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder();
+        xdg.write(xdg.dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
+        xdg.addApplication("app.desktop", exec.replace("REC", helper));
+        xdg.write(xdg.configHome() + "/mimeapps.list",
+                  "[Default Applications]\napplication/x-trovander-test=app.desktop;\n");
+        const QByteArray folder = xdg.root() + "/files";
+        xdg.write(folder + "/keep", "");
+        const QByteArray path = folder + "/" + name;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QStringList shown;
+        QCOMPARE(openResult(SelectedRow{name, folder, "1 KB(s)"}, *store, *launcher,
+                            [&](const QString& text) { shown << text; }),
+                 OpenOutcome::CommandStarted);
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        QCOMPARE(*xdg.recorded(), QList<QByteArray>{path});
+        QVERIFY(!QFile::exists(QFile::decodeName(folder + "/PWNED")));
+        QVERIFY(!QFile::exists(QFile::decodeName(xdg.root() + "/PWNED")));
+        QVERIFY(!QFile::exists(QStringLiteral("PWNED")));
+        QCOMPARE(shown, QStringList());
+    }
+
+    // A command template from elsewhere (not a desktop entry) that passes "%1" to a shell is made safe
+    // by the launcher itself, or refused.
+    void launcherGuardsShellScripts() {
+        TempXdg xdg;
+        const QByteArray helper = xdg.recorder();
+        const QByteArray path = xdg.root() + "/$(touch PWNED) `touch PWNED`.txt";
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        const std::unique_ptr<Launcher> launcher = makeSystemLauncher(*store);
+        QString error;
+        QVERIFY(!launcher->startCommand("sh -c \"" + helper + " $(echo %1)\"", path,
+                                        WindowStyle::MinimizedFocus, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY2(
+            launcher->startCommand("sh -c \"" + helper + " %1\"", path, WindowStyle::MinimizedFocus, &error),
+            qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
+        QCOMPARE(*xdg.recorded(), QList<QByteArray>{path});
+        QVERIFY(!QFile::exists(QFile::decodeName(xdg.root() + "/PWNED")));
+    }
+
+    // Where the extension names nothing, the content type does, as QMimeDatabase reads the file.
+    void contentTypeFallback_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("type");
+        QTest::newRow("shell script, no extension")
+            << QByteArray("build") << QByteArray("#!/bin/sh\necho hi\n")
+            << QByteArray("application/x-shellscript");
+        QTest::newRow("PDF, unknown extension")
+            << QByteArray("paper.qqq") << QByteArray("%PDF-1.4\n%\xe2\xe3\n")
+            << QByteArray("application/pdf");
+        QTest::newRow("not UTF-8 name")
+            << QByteArray("\xff\xfe") << QByteArray("#!/bin/sh\n") << QByteArray("application/x-shellscript");
+        QTest::newRow("gone") << QByteArray("nothing") << QByteArray() << QByteArray();
+    }
+    void contentTypeFallback() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, type);
+        TempXdg xdg;
+        // The machine's shared-mime-info database; the fixture puts it back afterwards.
+        qunsetenv("XDG_DATA_DIRS");
+        const QByteArray path = xdg.root() + "/" + name;
+        if (!content.isNull()) {
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+            ::close(fd);
+        }
+        const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
+        QCOMPARE(store->contentType(path), type);
     }
 
     void splitCommandLine_data() {

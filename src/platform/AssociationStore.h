@@ -31,6 +31,14 @@ class AssociationStore {
     virtual long readDefaultValue(AssociationKey key, char* buffer, std::uint32_t* countBytes) = 0;
 
     virtual void closeKey(AssociationKey key) = 0;
+
+    // The type the file's content gives (its name and its first bytes, as the desktop reads them), asked
+    // when the extension names no program; a name usable as a file type key. Empty where the store has no
+    // such notion (the registry) or the file cannot be read.
+    virtual QByteArray contentType(const QByteArray& path) {
+        (void)path;
+        return {};
+    }
 };
 
 // The desktop's own associations: the registry on Windows, shared-mime-info and the desktop entries'

@@ -20,9 +20,16 @@ class MemoryAssociationStore : public AssociationStore {
     // A key that exists but has no default value.
     void addKey(const QByteArray& subKey);
 
+    // The content type the store gives for a path.
+    void setContentType(const QByteArray& path, const QByteArray& type) { contentTypes_[path] = type; }
+
     long openKey(const QByteArray& subKey, AssociationKey* key) override;
     long readDefaultValue(AssociationKey key, char* buffer, std::uint32_t* countBytes) override;
     void closeKey(AssociationKey key) override;
+    QByteArray contentType(const QByteArray& path) override {
+        const auto found = contentTypes_.find(path);
+        return found == contentTypes_.end() ? QByteArray() : found->second;
+    }
 
     // Keys opened and not yet closed.
     int openKeyCount() const { return static_cast<int>(open_.size()); }
@@ -31,6 +38,7 @@ class MemoryAssociationStore : public AssociationStore {
     std::map<QByteArray, std::optional<QByteArray>> keys_;  // by lower-case name
     std::map<AssociationKey, QByteArray> open_;             // handle -> lower-case name
     AssociationKey nextKey_ = 1;
+    std::map<QByteArray, QByteArray> contentTypes_;
 };
 
 }  // namespace trovander

@@ -3,10 +3,17 @@
 //                              that type, spelt as the globs spell it;
 //   "TYPE\shell\open\command"  exists when a default application is found for TYPE (mimeapps.list chain,
 //                              then mimeinfo.cache, then TYPE's parent types); its value is that desktop
-//                              entry's Exec line with %f %F %u %U as "%1" and the other field codes dropped.
+//                              entry's Exec line as a command template: %f %F %u %U as "%1", %c %i %k
+//                              expanded, %% a literal percent sign; a script a shell reads gets its values
+//                              as positional parameters, and an entry that cannot be made so is passed over.
+// Where the extension names no program, the file's content type (contentType) is asked.
 // Nothing is cached: every open reads the files afresh, as every open reads the registry afresh.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QSet>
 #include <QString>
 #include <cstring>
@@ -21,6 +28,8 @@ namespace trovander {
 namespace {
 
 const QByteArray kCommandSuffix = QByteArrayLiteral("\\shell\\open\\command");
+// Magic rules look at the start of a file; this covers the deepest offsets shared-mime-info uses.
+constexpr qsizetype kContentBytes = 64 * 1024;
 // Parent types are followed this far up; real hierarchies are two or three levels deep.
 constexpr int kMaxParentLevels = 8;
 
@@ -207,38 +216,110 @@ QByteArray unescapeValue(const QByteArray& value) {
     return out;
 }
 
-// The Exec line as a command template: whole-argument %f %F %u %U become "%1", inside an argument they
-// become %1; %% is a percent sign; every other field code is dropped, and an argument made only of dropped
-// codes goes with them. None when the line cannot be split.
-std::optional<QByteArray> commandFromExec(const QByteArray& exec) {
-    const std::optional<QList<QByteArray>> arguments = splitCommandLine(exec);
-    if (!arguments || arguments->isEmpty()) return std::nullopt;
+// What an entry's field codes other than the file's stand for.
+struct EntryFacts {
+    QByteArray name;      // %c: the Name in the user's language
+    QByteArray icon;      // %i: --icon and the Icon, when there is one
+    QByteArray location;  // %k: the desktop file itself
+};
+
+// The field code at position at of an Exec argument, in the command template's terms: the file's codes
+// are "%1", the other values are literal text (percent signs doubled), %% stays a literal percent sign,
+// and deprecated or unknown codes expand to nothing.
+std::optional<ScriptPlaceholder> fieldCode(const EntryFacts& facts, const QByteArray& text, qsizetype at) {
+    if (text[at] != '%' || at + 1 >= text.size()) return std::nullopt;
+    switch (text[at + 1]) {
+        case '%':
+            return ScriptPlaceholder{2, {}, /*literal=*/true, "%%"};
+        case 'f':
+        case 'F':
+        case 'u':
+        case 'U':
+            return ScriptPlaceholder{2, {"%1"}, false, {}};
+        case 'c':
+            return ScriptPlaceholder{2, {escapePercent(facts.name)}, false, {}};
+        case 'k':
+            return ScriptPlaceholder{2, {escapePercent(facts.location)}, false, {}};
+        case 'i':
+            if (facts.icon.isEmpty()) return ScriptPlaceholder{2, {}, false, {}};
+            return ScriptPlaceholder{2, {"--icon", escapePercent(facts.icon)}, false, {}};
+        default:
+            return ScriptPlaceholder{2, {}, /*literal=*/true, {}};
+    }
+}
+
+// A template argument; the path alone stands quoted, as an association's command spells it.
+QByteArray pathOrQuoted(const QByteArray& argument) {
+    return argument == "%1" ? QByteArrayLiteral("\"%1\"") : quoteArgument(argument);
+}
+
+// The Exec line as a command template (see fieldCode). A code that is a whole argument gives its values
+// as arguments of their own (%i two, an empty Icon none); inside an argument they join it. An argument
+// made only of codes that expand to nothing goes with them. Where a shell reads an argument as its script,
+// the values reach it as positional parameters. None when the line cannot be split or made safe.
+std::optional<QByteArray> commandFromExec(const QByteArray& exec, const EntryFacts& facts) {
+    const std::optional<QList<QByteArray>> split = splitCommandLine(exec);
+    if (!split || split->isEmpty()) return std::nullopt;
+    const FindPlaceholder find = [&facts](const QByteArray& text, qsizetype at) {
+        return fieldCode(facts, text, at);
+    };
+    qsizetype scriptIndex = -1;
+    const std::optional<QList<QByteArray>> arguments =
+        passScriptValuesAsParameters(*split, find, &scriptIndex);
+    if (!arguments) return std::nullopt;
     QList<QByteArray> parts;
-    for (const QByteArray& argument : *arguments) {
-        if (argument == "%f" || argument == "%F" || argument == "%u" || argument == "%U") {
-            parts.append(QByteArrayLiteral("\"%1\""));
+    for (qsizetype index = 0; index < arguments->size(); ++index) {
+        const QByteArray& argument = (*arguments)[index];
+        // The rewritten script and the values it was given are template text already.
+        if (index == scriptIndex || index >= split->size()) {
+            parts.append(pathOrQuoted(argument));
             continue;
+        }
+        if (argument.size() == 2) {
+            if (const std::optional<ScriptPlaceholder> code = fieldCode(facts, argument, 0);
+                code && !code->literal) {
+                for (const QByteArray& value : code->values) parts.append(pathOrQuoted(value));
+                continue;
+            }
         }
         QByteArray converted;
         bool kept = argument.isEmpty();
-        for (qsizetype i = 0; i < argument.size(); ++i) {
-            if (argument[i] != '%' || i + 1 == argument.size()) {
-                converted.append(argument[i]);
+        for (qsizetype i = 0; i < argument.size();) {
+            const std::optional<ScriptPlaceholder> code = fieldCode(facts, argument, i);
+            if (!code) {
+                converted.append(argument[i++]);
                 kept = true;
                 continue;
             }
-            const char code = argument[++i];
-            if (code == '%') {
-                converted.append('%');
-                kept = true;
-            } else if (code == 'f' || code == 'F' || code == 'u' || code == 'U') {
-                converted.append("%1");
-                kept = true;
-            }
+            i += code->length;
+            const QByteArray text = code->literal ? code->text : code->values.join(' ');
+            if (!text.isEmpty()) kept = true;
+            converted.append(text);
         }
         if (kept) parts.append(quoteArgument(converted));
     }
     return parts.join(' ');
+}
+
+// The user's languages for localised keys, most specific first: lang_COUNTRY@modifier down to lang.
+QList<QByteArray> localeNames() {
+    QByteArray locale;
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = qgetenv(variable);
+        if (!locale.isEmpty()) break;
+    }
+    const qsizetype dot = locale.indexOf('.');
+    const qsizetype at = locale.indexOf('@');
+    const QByteArray modifier = at >= 0 ? locale.mid(at) : QByteArray();
+    QByteArray base = locale.left(dot >= 0 ? dot : (at >= 0 ? at : locale.size()));
+    if (base.isEmpty() || base == "C" || base == "POSIX") return {};
+    QList<QByteArray> names;
+    const QByteArray lang = base.left(base.indexOf('_') >= 0 ? base.indexOf('_') : base.size());
+    if (!modifier.isEmpty()) names << base + modifier;
+    names << base;
+    if (!modifier.isEmpty() && lang != base) names << lang + modifier;
+    if (lang != base) names << lang;
+    return names;
 }
 
 // The file of a desktop-file ID under one applications folder: "a-b.desktop" may also be "a/b.desktop".
@@ -285,8 +366,20 @@ std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArr
         const QByteArray tryExec = unescapeValue(valueOf(*entry, "Desktop Entry", "TryExec"));
         if ((!type.isEmpty() && type != "Application") || hidden == "true") return std::nullopt;
         if (!tryExec.isEmpty() && !programExists(tryExec)) return std::nullopt;
+        EntryFacts facts;
+        facts.name = unescapeValue(valueOf(*entry, "Desktop Entry", "Name"));
+        for (const QByteArray& locale : localeNames()) {
+            const QByteArray localised = valueOf(*entry, "Desktop Entry", "Name[" + locale + "]");
+            if (!localised.isEmpty()) {
+                facts.name = unescapeValue(localised);
+                break;
+            }
+        }
+        facts.icon = unescapeValue(valueOf(*entry, "Desktop Entry", "Icon"));
+        facts.location = *path;
+        // An entry that cannot be made safe is passed over for the next one.
         const std::optional<QByteArray> command =
-            commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")));
+            commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")), facts);
         if (!command || valueOf(*entry, "Desktop Entry", "Terminal") != "true") return command;
         // Started without a terminal, such a program would run unseen with nothing to read from.
         const std::optional<QByteArray> terminal = terminalProgram();
@@ -399,6 +492,27 @@ class XdgAssociationStore : public AssociationStore {
     }
 
     void closeKey(AssociationKey key) override { open_.erase(key); }
+
+    // shared-mime-info through QMimeDatabase, as the desktop's own file type query answers: the name's
+    // globs, then the content's magic. The file is read by its bytes, so a name that is not UTF-8 is
+    // still read.
+    QByteArray contentType(const QByteArray& path) override {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return {};
+        QByteArray head(kContentBytes, '\0');
+        qsizetype got = 0;
+        while (got < head.size()) {
+            const ssize_t n = ::read(fd, head.data() + got, static_cast<size_t>(head.size() - got));
+            if (n <= 0) break;
+            got += n;
+        }
+        ::close(fd);
+        head.truncate(got);
+        const QString name = QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
+        const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(name, head);
+        if (!type.isValid()) return {};
+        return type.name().toUtf8();
+    }
 
   private:
     std::map<AssociationKey, QByteArray> open_;

@@ -35,6 +35,8 @@ bool createProcess(const char* application, QByteArray commandLine, WindowStyle 
 
 class WindowsLauncher : public Launcher {
   public:
+    explicit WindowsLauncher(StartArguments start) : start_(std::move(start)) {}
+
     bool startCommand(const QByteArray& commandTemplate, const QByteArray& path, WindowStyle style,
                       QString* error) override {
         QByteArray commandLine = commandTemplate;
@@ -43,25 +45,46 @@ class WindowsLauncher : public Launcher {
             *error = QStringLiteral("the command line names no program");
             return false;
         }
-        return createProcess(nullptr, commandLine, style, error);
+        return run(nullptr, commandLine, style, error);
     }
 
     bool startProgram(const QByteArray& path, WindowStyle style, QString* error) override {
-        return createProcess(path.constData(), {}, style, error);
+        return run(path.constData(), {}, style, error);
     }
 
     bool openFolder(const QByteArray& folder, QString* error) override {
-        // A root such as c:\ would otherwise escape the closing quote.
-        QByteArray quoted = folder;
-        if (quoted.endsWith('\\')) quoted.append('\\');
-        return createProcess(nullptr, "explorer.exe \"" + quoted + "\"", WindowStyle::NormalFocus, error);
+        return run(nullptr, "explorer.exe \"" + quotedFolder(folder) + "\"", WindowStyle::NormalFocus, error);
     }
+
+    // Explorer selects the entry itself.
+    bool showInFolder(const QByteArray& path, QString* error) override {
+        return run(nullptr, "explorer.exe /select,\"" + quotedFolder(path) + "\"", WindowStyle::NormalFocus,
+                   error);
+    }
+
+    bool exists(const QByteArray& path) override {
+        return !path.isEmpty() && GetFileAttributesA(path.constData()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+  private:
+    // A root such as c:\ would otherwise escape the closing quote.
+    static QByteArray quotedFolder(QByteArray folder) {
+        if (folder.endsWith('\\')) folder.append('\\');
+        return folder;
+    }
+
+    bool run(const char* application, const QByteArray& commandLine, WindowStyle style, QString* error) {
+        if (start_) return start_(application ? QByteArray(application) : commandLine, {commandLine}, error);
+        return createProcess(application, commandLine, style, error);
+    }
+
+    StartArguments start_;
 };
 
 }  // namespace
 
-std::unique_ptr<Launcher> makeSystemLauncher(AssociationStore& /*associations*/) {
-    return std::make_unique<WindowsLauncher>();
+std::unique_ptr<Launcher> makeSystemLauncher(AssociationStore& /*associations*/, StartArguments start) {
+    return std::make_unique<WindowsLauncher>(std::move(start));
 }
 
 }  // namespace trovander

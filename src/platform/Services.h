@@ -15,7 +15,7 @@ class DriveProbe;
 
 // Asks the desktop to open a web address in the default browser; the result is not waited for.
 class UrlOpener {
-public:
+  public:
     virtual ~UrlOpener() = default;
     virtual void openUrl(const QString& address) = 0;
 };

@@ -21,16 +21,23 @@ struct ValueRead {
     QByteArray text;
 };
 
+// A value of any length: when it does not fit, the read is made again with the size the store reports.
 ValueRead readAndClose(AssociationStore& associations, AssociationKey key) {
-    char buffer[kAssociationBufferBytes] = {};
+    QByteArray buffer(kAssociationBufferBytes, '\0');
     std::uint32_t countBytes = kAssociationBufferBytes;
-    const long status = associations.readDefaultValue(key, buffer, &countBytes);
+    long status = associations.readDefaultValue(key, buffer.data(), &countBytes);
+    // A value that grows between two reads is asked for again, a few times at most.
+    for (int attempt = 0; status == kStatusMoreData && countBytes > buffer.size() && attempt < 4; ++attempt) {
+        buffer = QByteArray(static_cast<qsizetype>(countBytes), '\0');
+        status = associations.readDefaultValue(key, buffer.data(), &countBytes);
+    }
     associations.closeKey(key);
     if (status != kStatusSuccess) return {status, {}};
     // A backend that reports more than it may write is held to the buffer.
-    const std::uint32_t usedBytes =
-        countBytes > kAssociationBufferBytes ? kAssociationBufferBytes : countBytes;
-    return {status, QByteArray(buffer, usedBytes == 0 ? 0 : static_cast<qsizetype>(usedBytes - 1))};
+    const std::uint32_t usedBytes = countBytes > static_cast<std::uint32_t>(buffer.size())
+                                        ? static_cast<std::uint32_t>(buffer.size())
+                                        : countBytes;
+    return {status, buffer.left(usedBytes == 0 ? 0 : static_cast<qsizetype>(usedBytes - 1))};
 }
 
 QString shown(const QByteArray& bytes) { return QString::fromUtf8(bytes); }
@@ -83,11 +90,63 @@ OpenCommand lookUpOpenCommand(AssociationStore& associations, const QByteArray& 
     return {command.text};
 }
 
+bool namesNoProgram(const QByteArray& command) {
+    const QByteArray firstWord = FirstWord(command, " ");
+    return firstWord == "Unregistered" || firstWord == "File";
+}
+
 }  // namespace
 
 QByteArray GetOpenCommand(AssociationStore& associations, const QByteArray& extensionKey,
                           const ShowMessage& showMessage) {
     return lookUpOpenCommand(associations, extensionKey, showMessage).text;
+}
+
+namespace {
+
+// The extension's command; where the extension names no program, the command of the file's content
+// type. When neither names one, the extension's own text stays the answer.
+OpenCommand openCommandForFile(AssociationStore& associations, const QByteArray& path,
+                               const ShowMessage& showMessage) {
+    OpenCommand lookup = lookUpOpenCommand(associations, "." + GetExtension(path), showMessage);
+    if (lookup.statusShown || !namesNoProgram(lookup.text)) return lookup;
+    const QByteArray type = associations.contentType(path);
+    if (type.isEmpty()) return lookup;
+    AssociationKey key = 0;
+    if (associations.openKey(type + kCommandKeySuffix, &key) != kStatusSuccess) return lookup;
+    const ValueRead command = readAndClose(associations, key);
+    if (command.status != kStatusSuccess || namesNoProgram(command.text)) return lookup;
+    return {command.text};
+}
+
+QString goneText(const QByteArray& path) {
+    return QStringLiteral(
+               "\"%1\" is no longer there: it was moved or deleted after the index was built. Scan again "
+               "to bring the index up to date.")
+        .arg(shown(path));
+}
+
+}  // namespace
+
+QByteArray openCommandFor(AssociationStore& associations, const QByteArray& path,
+                          const ShowMessage& showMessage) {
+    return openCommandForFile(associations, path, showMessage).text;
+}
+
+OpenOutcome showContainingFolder(const std::optional<SelectedRow>& row, Launcher& launcher,
+                                 const ShowMessage& showMessage) {
+    if (!row) return OpenOutcome::NothingSelected;
+    const QByteArray path = fullPath(row->folder, row->name);
+    if (!launcher.exists(path)) {
+        if (showMessage) showMessage(goneText(path));
+        return OpenOutcome::FileGone;
+    }
+    QString error;
+    if (launcher.showInFolder(path, &error)) return OpenOutcome::FileManagerStarted;
+    if (showMessage)
+        showMessage(
+            QStringLiteral("Could not show the folder \"%1\": %2.").arg(shown(parentFolder(path)), error));
+    return OpenOutcome::StartFailed;
 }
 
 std::optional<SelectedRow> selectedRow(const ResultsModel& model, int row) {
@@ -116,7 +175,12 @@ OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& 
     }
 
     const QByteArray path = fullPath(row->folder, row->name);
-    const OpenCommand lookup = lookUpOpenCommand(associations, "." + GetExtension(path), showMessage);
+    // An index outlives the files it names: a file deleted since is not handed to any program.
+    if (!launcher.exists(path)) {
+        tell(goneText(path));
+        return OpenOutcome::FileGone;
+    }
+    const OpenCommand lookup = openCommandForFile(associations, path, showMessage);
     if (lookup.statusShown) return OpenOutcome::StatusShown;
     const QByteArray& command = lookup.text;
     if (command == kSelfStartingCommand) {
@@ -125,8 +189,11 @@ OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& 
         tell(QStringLiteral("Could not start \"%1\": %2.").arg(shown(path), error));
         return OpenOutcome::StartFailed;
     }
-    const QByteArray firstWord = FirstWord(command, " ");
-    if (firstWord == "Unregistered" || firstWord == "File") return OpenOutcome::NotAssociated;
+    if (namesNoProgram(command)) {
+        // The lookup's own words say why nothing opened.
+        tell(shown(command));
+        return OpenOutcome::NotAssociated;
+    }
     if (launcher.startCommand(command, path, WindowStyle::MinimizedFocus, &error))
         return OpenOutcome::CommandStarted;
     tell(QStringLiteral(

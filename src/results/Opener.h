@@ -59,14 +59,25 @@ enum class OpenOutcome {
     FileManagerStarted,  // a folder row
     ProgramStarted,      // the file is itself a program
     CommandStarted,      // the associated program with the full path
-    NotAssociated,       // no extension key, or no open command: nothing started, nothing shown
-    StatusShown,         // the extension's value could not be read: its status number was shown
-    StartFailed,         // a program was named but could not be started; the user has been told
+    NotAssociated,  // no program for the extension or the content: nothing started, the lookup's text shown
+    StatusShown,    // the extension's value could not be read: its status number was shown
+    StartFailed,    // a program was named but could not be started; the user has been told
+    FileGone,       // the file is no longer where the index says; the user has been told
 };
 
 // The open action on the selected row. It keeps no state and does not wait for what it starts.
 OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& associations,
                        Launcher& launcher, const ShowMessage& showMessage);
+
+// The command a double-click would use for the file at path: the extension's, or where that names no
+// program, the content type's; otherwise the extension lookup's text (see GetOpenCommand).
+QByteArray openCommandFor(AssociationStore& associations, const QByteArray& path,
+                          const ShowMessage& showMessage);
+
+// Open Containing Folder: the file manager on the folder that holds the row's entry, with the entry
+// selected where the desktop offers that.
+OpenOutcome showContainingFolder(const std::optional<SelectedRow>& row, Launcher& launcher,
+                                 const ShowMessage& showMessage);
 
 // The desktop's own association store and launcher, handed to services for as long as this owner lives
 // (taken back from them when it goes).

@@ -1,9 +1,13 @@
 #include "results/ResultsModel.h"
 
+#include <QMimeData>
+#include <QSet>
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
 
+#include "platform/Launcher.h"
+#include "results/Opener.h"
 #include "search/CellText.h"
 
 namespace trovander {
@@ -323,6 +327,38 @@ int ResultsModel::columnCount(const QModelIndex& parent) const { return parent.i
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.model() != this || role != Qt::DisplayRole) return {};
     return cellText(index.row(), index.column());
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid()) flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList ResultsModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QList<QByteArray> ResultsModel::fullPaths(const QList<int>& rows) const {
+    QList<QByteArray> paths;
+    QSet<int> seen;
+    for (const int row : rows) {
+        if (row < 0 || row >= rowCount() || seen.contains(row)) continue;
+        seen.insert(row);
+        paths.append(fullPath(folderBytes(row), nameBytes(row)));
+    }
+    return paths;
+}
+
+QMimeData* ResultsModel::mimeData(const QModelIndexList& indexes) const {
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) rows.append(index.row());
+    const QList<QByteArray> paths = fullPaths(rows);
+    if (paths.isEmpty()) return nullptr;
+    // Written as bytes, not through QUrl, so that a name that is not UTF-8 keeps its bytes.
+    QByteArray list;
+    for (const QByteArray& path : paths) list += fileUrl(path) + "\r\n";
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/uri-list"), list);
+    return data;
 }
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {

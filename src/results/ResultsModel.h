@@ -102,6 +102,13 @@ class ResultsModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows can be dragged out as their files: text/uri-list with file: URLs that keep the names' bytes.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+    // The full paths of the given view rows, in the order given, each row once.
+    QList<QByteArray> fullPaths(const QList<int>& rows) const;
     // A view's sort request sorts ascending whatever order it asks for: the list has only that direction.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 

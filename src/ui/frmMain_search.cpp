@@ -1,6 +1,7 @@
 // The search: the text of txtSearch becomes a name pattern, the hits become the rows of the results list.
 #include <exception>
 
+#include "MessagePlacement.h"
 #include "Windows.h"
 #include "app/Sqlite.h"
 #include "frmMain.h"
@@ -33,9 +34,10 @@ void frmMain::cmdSearch_Click() {
         runSearch(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
     } catch (const StoreError& e) {
         searching.hide();
-        QMessageBox box(QMessageBox::Warning, kProgramTitle,
-                        QStringLiteral("The search could not be run: ") + QString::fromStdString(e.what()),
-                        QMessageBox::Ok, this);
+        PlacedMessageBox box(
+            QMessageBox::Warning, kProgramTitle,
+            QStringLiteral("The search could not be run: ") + QString::fromStdString(e.what()),
+            QMessageBox::Ok, this);
         box.setWindowModality(Qt::ApplicationModal);
         runMessageBox(box);
         return;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
 
@@ -53,7 +54,8 @@ frmResult::frmResult(Windows& windows, Services& services)
     lstResult->setItemsExpandable(false);
     lstResult->setAllColumnsShowFocus(true);
     lstResult->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstResult->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows can be selected for copying and dragging out; Open acts on the current one.
+    lstResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstResult->setSortingEnabled(false);  // unsorted until a header is clicked
     lstResult->setFont(skin::font(skin::Face::MsSansSerif, /*points=*/8.25));
@@ -67,6 +69,7 @@ frmResult::frmResult(Windows& windows, Services& services)
         header->resizeSection(column, pixelsFromTwips(widthsTwips[column]));
     listViewport_ = lstResult->viewport();
     listViewport_->installEventFilter(this);
+    lstResult->installEventFilter(this);
 
     auto makeFaceLabel = [this](const char* name, QRect geometry) {
         auto* label = new ClickLabel(this);
@@ -118,6 +121,7 @@ frmResult::frmResult(Windows& windows, Services& services)
     connect(cmdOpen, &ClickLabel::clicked, this, &frmResult::cmdOpen_Click);
     connect(cmdClose, &ClickLabel::clicked, this, &frmResult::cmdClose_Click);
     connect(cmdNewSearch, &ClickLabel::clicked, this, &frmResult::cmdNewSearch_Click);
+    setUpOpening();
 }
 
 frmResult::~frmResult() {
@@ -167,6 +171,9 @@ bool frmResult::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         lstResult_DblClick();
     }
+    if (watched == lstResult && event->type() == QEvent::KeyPress &&
+        lstResult_KeyDown(static_cast<QKeyEvent*>(event)))
+        return true;
     return BorderlessWindow::eventFilter(watched, event);
 }
 

@@ -13,6 +13,7 @@
 
 // Results includes: frmResult_results.cpp
 // Opening includes: frmResult_open.cpp
+#include <QMenu>
 #include <QMessageBox>
 #include <functional>
 
@@ -87,6 +88,23 @@ class frmResult : public BorderlessWindow {
     // Runs the open action's message box (a status number, or a program that would not start) modally.
     // Tests replace it to read the box or answer it at once.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
+
+    // The row's context menu: Open, Open Containing Folder, Copy Full Path, Copy Name. It acts on the
+    // selected rows (a right-click selects the row under the pointer first).
+    QMenu* mnuResult;
+    QAction* mnuOpen;
+    QAction* mnuOpenFolder;
+    QAction* mnuCopyPath;
+    QAction* mnuCopyName;
+    // Shows mnuResult at a point of the list's viewport, when a row is selected.
+    void lstResult_ContextMenu(const QPoint& viewportPoint);
+    void mnuOpenFolder_Click();
+    // The full paths (or names) of the selected rows, one per line, onto the clipboard.
+    void mnuCopyPath_Click();
+    void mnuCopyName_Click();
+    // Enter opens as Open does, Ctrl+C copies the full paths, the Menu key opens the context menu. True
+    // when the key was taken.
+    bool lstResult_KeyDown(QKeyEvent* event);
     // ---- end of opening, public part ----
 
   private:
@@ -99,6 +117,11 @@ class frmResult : public BorderlessWindow {
     // ---- end of results state ----
 
     // ---- Opening state: frmResult_open.cpp ----
+    void setUpOpening();
+    // The row Open acts on: the current row when it is selected, else the first selected; -1 for none.
+    int openRow() const;
+    QList<int> selectedRows() const;
+    void showMessage(const QString& text);
     // ---- end of opening state ----
 };
 

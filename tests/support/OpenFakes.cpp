@@ -29,6 +29,11 @@ bool RecordingLauncher::openFolder(const QByteArray& folder, QString* error) {
     return answer(error);
 }
 
+bool RecordingLauncher::showInFolder(const QByteArray& path, QString* error) {
+    requests.append({LaunchRequest::ShowItem, {}, path, WindowStyle::NormalFocus});
+    return answer(error);
+}
+
 namespace {
 const char* const kVariables[] = {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",
                                   "XDG_CURRENT_DESKTOP"};
@@ -78,7 +83,8 @@ void TempXdg::associateRecorderWithTvt() {
     const QByteArray helper = recorder();
     write(dataHome() + "/mime/globs2", "50:application/x-trovander-test:*.tvt\n");
     addApplication("recorder.desktop", quoteArgument(helper) + " %f", {}, dataHome());
-    write(configHome() + "/mimeapps.list", "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
+    write(configHome() + "/mimeapps.list",
+          "[Default Applications]\napplication/x-trovander-test=recorder.desktop;\n");
 }
 
 QByteArray TempXdg::recorder(const QByteArray& name) {

@@ -13,7 +13,7 @@
 namespace trovander::testing {
 
 struct LaunchRequest {
-    enum Kind { Command, Program, Folder } kind;
+    enum Kind { Command, Program, Folder, ShowItem } kind;
     QByteArray command;  // the template of a Command request
     QByteArray path;     // the full path, or the folder of a Folder request
     WindowStyle style;
@@ -26,9 +26,13 @@ class RecordingLauncher final : public Launcher {
                       QString* error) override;
     bool startProgram(const QByteArray& path, WindowStyle style, QString* error) override;
     bool openFolder(const QByteArray& folder, QString* error) override;
+    bool showInFolder(const QByteArray& path, QString* error) override;
+    // Every path is there except those in gone.
+    bool exists(const QByteArray& path) override { return !gone.contains(path); }
 
     QList<LaunchRequest> requests;
     QString failure;
+    QList<QByteArray> gone;
 
   private:
     bool answer(QString* error);
