@@ -11,6 +11,7 @@ packages=(
   libsqlcipher-dev
   fonts-liberation2 fonts-dejavu-core fontconfig
   shared-mime-info desktop-file-utils
+  plocate
   xvfb xauth
 )
 missing=()
