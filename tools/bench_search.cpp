@@ -157,7 +157,10 @@ class Session {
         windows_->main().show();
         services_.store = store_.get();
         const auto start = Clock::now();
-        QCoreApplication::processEvents();
+        // The warm-up reads the index a slice at a time from the event loop: let it get through.
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        } while (!windows_->main().indexWarm() && msSince(start) < 30000);
         idleMs_ = msSince(start);
     }
     double idleMs() const { return idleMs_; }
