@@ -12,6 +12,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core fontconfig
   shared-mime-info desktop-file-utils appstream dpkg-dev
   xdg-utils libfile-mimeinfo-perl dbus-daemon
+  plocate
   xvfb xauth openbox xdotool
 )
 missing=()

@@ -132,6 +132,59 @@ class TestSearchModel : public QObject {
         QCOMPARE(column(model, ResultsModel::FolderColumn), QStringList({"/3", "/1", "/2", "/4"}));
     }
 
+    // The folded keys give compareCellTexts' order for every kind of name: shared prefixes, case ties,
+    // letters beyond ASCII, units above the surrogates, bytes that are not UTF-8; enough rows that the sort
+    // splits its work, each name many times so that equal texts keep their arrival order.
+    void sortMatchesTextOrder_data() {
+        QTest::addColumn<int>("copies");
+        QTest::newRow("few") << 1;
+        QTest::newRow("split across threads") << 9000;
+    }
+    void sortMatchesTextOrder() {
+        QFETCH(int, copies);
+        const std::vector<std::string> names = {"report",
+                                                "Report",
+                                                "REPORT",
+                                                "repo",
+                                                "reports",
+                                                "repOrt.txt",
+                                                "\xc3\x9c"
+                                                "ber",
+                                                "\xc3\xbc"
+                                                "ber",
+                                                "uber",
+                                                "Stra\xc3\x9f"
+                                                "e",
+                                                "STRASSE",
+                                                "\xef\xbd\x81",
+                                                "\xf0\x9f\x98\x80",
+                                                "caf\xe9",
+                                                "caf\xef\xbf\xbd",
+                                                "",
+                                                "_x",
+                                                "Zz",
+                                                "zZ",
+                                                "a b",
+                                                "a\tb",
+                                                "\xe1\xba\x9e",
+                                                "\xc3\x9f"};
+        ResultRows rows;
+        for (int c = 0; c < copies; ++c)
+            for (size_t i = 0; i < names.size(); ++i) rows.addFile(names[i], "/" + std::to_string(c));
+        ResultsModel model;
+        model.append(std::move(rows));
+        model.sortByColumn(ResultsModel::NameColumn);
+        QCOMPARE(model.count(), int(names.size()) * copies);
+        for (int r = 1; r < model.count(); ++r) {
+            const int order = compareCellTexts(model.cellText(r - 1, 0), model.cellText(r, 0));
+            QVERIFY2(order <= 0, qPrintable(QString("row %1: %2 after %3")
+                                                .arg(r)
+                                                .arg(model.cellText(r, 0), model.cellText(r - 1, 0))));
+            if (order == 0 && model.nameBytes(r - 1) == model.nameBytes(r))
+                QVERIFY(model.cellText(r - 1, 1).mid(1).toInt() < model.cellText(r, 1).mid(1).toInt());
+        }
+    }
+
     void sortColumnSurvivesNewRows() {
         ResultsModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);

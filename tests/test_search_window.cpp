@@ -1,6 +1,7 @@
 // The search and results windows on real widgets: the search steps, keys, header clicks, New Search, End.
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -186,6 +187,38 @@ class TestSearchWindow : public QObject {
         search(QStringLiteral("report"));  // the next search of a sound index goes on as ever
         QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
         QCOMPARE(said.size(), 1);
+    }
+
+    // While a search reads the index and looks its files up, the window thread's event loop goes on
+    // (timers fire, windows paint), and an Enter that comes in meanwhile starts no second search.
+    void eventLoopRunsDuringSearch() {
+        TempIndex big;
+        for (int i = 0; i < 30000; ++i)
+            big.store().insertRecord(tree_->path("d"), "report " + std::to_string(i), EntryType::File);
+        big.store().commitBatch();
+        services_->store = &big.store();
+        WaitingWatcher watcher(*windows_);
+        bool inSearch = false;
+        int ticks = 0;
+        QTimer tick;
+        tick.setInterval(0);
+        connect(&tick, &QTimer::timeout, [&] {
+            if (!inSearch) return;
+            ++ticks;
+            int enter = 13;
+            main().txtSearch_KeyUp(enter, 0);
+        });
+        tick.start();
+        inSearch = true;
+        search(QStringLiteral("report"));
+        inSearch = false;
+        tick.stop();
+        services_->store = &index_->store();
+        QVERIFY(ticks > 0);
+        QCOMPARE(watcher.shown, 1);
+        QCOMPARE(result().lblSearchResult->text(), QStringLiteral("30000 item(s) found"));
+        QVERIFY(!windows_->searching().isVisible());
+        QVERIFY(!main().isVisible());
     }
 
     void keys_data() {

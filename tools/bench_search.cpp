@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -115,21 +116,64 @@ std::string toolsDir() {
     return ec ? std::string("tools") : self.parent_path().string();
 }
 
+// The longest time the window thread went without running its event loop, from start() on: a timer that
+// asks to run every millisecond notes the largest gap between two of its runs.
+class BlockWatch {
+  public:
+    BlockWatch() {
+        timer_.setInterval(1);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+    }
+    void start() {
+        last_ = Clock::now();
+        timer_.start();
+    }
+    void stop() {
+        tick();
+        timer_.stop();
+    }
+    double maxBlockMs() const { return maxMs_; }
+
+  private:
+    void tick() {
+        const auto now = Clock::now();
+        maxMs_ = std::max(maxMs_, std::chrono::duration<double, std::milli>(now - last_).count());
+        last_ = now;
+    }
+    QTimer timer_;
+    Clock::time_point last_;
+    double maxMs_ = 0;
+};
+
 // One start of the program's windows over a freshly opened index: the page cache of the engine is empty.
 class Session {
   public:
-    Session(const std::string& dbPath, bool idleWarmUp) {
+    // watch, when given, starts once the index is open: the program opens it before it has any window.
+    Session(const std::string& dbPath, bool idleWarmUp, BlockWatch* watch = nullptr) {
         store_ = trovander::IndexStore::open(dbPath);
+        if (watch) watch->start();
         // The warm-up the search window schedules takes the store it finds when it is made.
         services_.store = idleWarmUp ? store_.get() : nullptr;
         windows_ = std::make_unique<trovander::Windows>(services_);
         windows_->main().show();
         services_.store = store_.get();
         const auto start = Clock::now();
-        QCoreApplication::processEvents();
+        // The warm-up reads the index a slice at a time from the event loop: let it get through.
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        } while (!windows_->main().indexWarm() && msSince(start) < 30000);
         idleMs_ = msSince(start);
     }
     double idleMs() const { return idleMs_; }
+
+    // A click on the "File Name" header of the results list, to the list laid out again. Milliseconds.
+    double sortByName() {
+        const auto start = Clock::now();
+        windows_->result().lstResult_ColumnClick(1);
+        QCoreApplication::processEvents();
+        return msSince(start);
+    }
 
     // Enter in the search box to the painted results window. Returns milliseconds; hits gets the count.
     double search(const std::string& text, long long* hits) {
@@ -219,7 +263,13 @@ int runSearchBench(int argc, char** argv) {
                      cold.back(), idle.back(), first.back());
     }
 
-    Session session(dbPath, /*idleWarmUp=*/true);
+    // The window thread's longest block from the open index to the search window shown and warmed, and over
+    // the empty searches below.
+    BlockWatch startBlock;
+    Session session(dbPath, /*idleWarmUp=*/true, &startBlock);
+    for (int spin = 0; spin < 50; ++spin) QCoreApplication::processEvents();
+    startBlock.stop();
+    double emptyBlockMs = 0;
     double emptyPeakMb = 0, runPeakMb = 0;
     for (size_t i = 0; i < results.size(); ++i) {
         PatternResult& r = results[i];
@@ -228,7 +278,10 @@ int runSearchBench(int argc, char** argv) {
             resetPeakResident();
         }
         std::vector<double> times;
+        BlockWatch block;
+        if (i == empty) block.start();
         for (int run = 0; run < o.runs; ++run) times.push_back(session.search(r.text, &r.hits));
+        if (i == empty) block.stop(), emptyBlockMs = block.maxBlockMs();
         if (i == empty) emptyPeakMb = peakResidentMb();
         r.ms = bench::median(times);
         std::fprintf(stderr, "trovander \"%s\": %lld hits, median %.1f ms\n", r.text.c_str(), r.hits, r.ms);
@@ -250,6 +303,9 @@ int runSearchBench(int argc, char** argv) {
         r.findMs = bench::median(find);
     }
 
+    // A header click on the name column over the empty search's rows, until the list has laid out again.
+    const double sortMs = session.sortByName();
+
     std::printf("tree %s: %llu entries; %d runs each, medians\n", tree.root.c_str(),
                 static_cast<unsigned long long>(tree.entries), o.runs);
     std::printf("first search after start-up: %.1f ms after the idle warm-up (%.0f ms), %.0f ms without it\n",
@@ -269,9 +325,19 @@ int runSearchBench(int argc, char** argv) {
     }
     std::printf("peak resident memory: %.0f MiB during the empty searches, %.0f MiB for the whole run\n",
                 emptyPeakMb, std::max(runPeakMb, emptyPeakMb));
-    std::printf("search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f\n",
-                results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms,
-                emptyPeakMb);
+    const double maxBlockMs = std::max(startBlock.maxBlockMs(), emptyBlockMs);
+    std::printf("window thread: longest block %.0f ms at start-up, %.0f ms over the empty searches\n",
+                startBlock.maxBlockMs(), emptyBlockMs);
+    auto plocateField = [](const PatternResult& r) {
+        char text[32] = "na";
+        if (r.plocateMs >= 0) std::snprintf(text, sizeof text, "%.1f", r.plocateMs);
+        return std::string(text);
+    };
+    std::printf(
+        "search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f arena_mb=na "
+        "sort_ms=%.0f max_block_ms=%.0f plocate_selective_ms=%s plocate_broad_ms=%s\n",
+        results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb,
+        sortMs, maxBlockMs, plocateField(results[selective]).c_str(), plocateField(results[broad]).c_str());
     fs::remove_all(work);
     return 0;
 }

@@ -354,4 +354,16 @@ void IndexStore::searchFilesEach(std::string_view pattern, const std::function<v
     while (stmt.step()) row(stmt);
 }
 
+int64_t IndexStore::warmEntries(int64_t from, int64_t rows) {
+    Statement last = conn_.prepare(sql::kLastEntry);
+    last.step();
+    const int64_t lastRowid = last.columnInt64(0);
+    if (from > lastRowid) return 0;
+    Statement read = conn_.prepare(sql::kReadEntryRange);
+    read.bindInt64(1, from);
+    read.bindInt64(2, from + rows);
+    read.step();
+    return from + rows > lastRowid ? 0 : from + rows;
+}
+
 }  // namespace trovander

@@ -64,6 +64,11 @@ constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
 constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles.FileName LIKE ?1";  // 6
+// The warm-up reads the entries statement 6 scans, a range of rows at a time, so that the page cache holds
+// them decrypted before the first search.
+constexpr std::string_view kLastEntry = "SELECT coalesce(max(rowid), 0) FROM tblEntries";
+constexpr std::string_view kReadEntryRange =
+    "SELECT count(*) FROM tblEntries WHERE rowid >= ?1 AND rowid < ?2";
 }  // namespace sql
 
 enum class EntryType : char { File = '0', Folder = '1' };
@@ -121,6 +126,10 @@ class IndexStore {
     // Statement 6 row by row, for a caller that keeps its own compact copy of the rows: `row` gets the
     // statement standing on each row in turn. Throws StoreError as OpenQuery does, also part-way.
     void searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row);
+
+    // Reads the entries with rowids [from, from + rows) into the page cache. Returns the next rowid to read,
+    // or 0 when the entries are all read. Throws StoreError as OpenQuery does.
+    int64_t warmEntries(int64_t from, int64_t rows);
 
     bool inBatch() const { return inBatch_; }
 

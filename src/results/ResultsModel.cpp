@@ -4,6 +4,8 @@
 #include <QSet>
 #include <algorithm>
 #include <numeric>
+#include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/Launcher.h"
@@ -220,22 +222,126 @@ QByteArray ResultsModel::folderBytes(int row) const {
     return QByteArray(folder.data(), static_cast<qsizetype>(folder.size()));
 }
 
+namespace {
+
+// Sort keys of many texts, folded once: each text's case-folded UTF-16 units and, where folding changed
+// them, its own units, all in one buffer. Comparing units as unsigned numbers is QString::compare's
+// case-sensitive order, so the order is compareCellTexts' without a QString per comparison.
+class SortKeys {
+  public:
+    void reserve(size_t texts, size_t units) {
+        keys_.reserve(texts);
+        units_.reserve(units);
+    }
+    // UTF-8 bytes (stored names and folders); ASCII is folded here without a QString.
+    void addBytes(std::string_view bytes) {
+        const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+        if (!ascii) {
+            addText(fromBytes(bytes));
+            return;
+        }
+        Key k{};
+        k.folded = static_cast<uint32_t>(units_.size());
+        k.length = static_cast<uint32_t>(bytes.size());
+        bool changed = false;
+        for (char c : bytes) {
+            const auto u = static_cast<char16_t>(static_cast<unsigned char>(c));
+            const char16_t f = (u >= 'A' && u <= 'Z') ? static_cast<char16_t>(u + 32) : u;
+            changed |= f != u;
+            units_.push_back(f);
+        }
+        k.own = k.folded;
+        if (changed) {
+            k.own = static_cast<uint32_t>(units_.size());
+            for (char c : bytes) units_.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+        }
+        push(k);
+    }
+    void addText(const QString& text) {
+        const QString folded = text.toCaseFolded();
+        Key k{};
+        k.folded = static_cast<uint32_t>(units_.size());
+        k.length = static_cast<uint32_t>(folded.size());
+        k.ownLength = static_cast<uint32_t>(text.size());
+        units_.insert(units_.end(), folded.utf16(), folded.utf16() + folded.size());
+        k.own = k.folded;
+        if (folded != text) {
+            k.own = static_cast<uint32_t>(units_.size());
+            units_.insert(units_.end(), text.utf16(), text.utf16() + text.size());
+        }
+        keys_.push_back(k);
+        setPrefix(keys_.back());
+    }
+    size_t size() const { return keys_.size(); }
+
+    bool less(uint32_t a, uint32_t b) const {
+        const Key &ka = keys_[a], &kb = keys_[b];
+        if (ka.prefix != kb.prefix) return ka.prefix < kb.prefix;
+        const int byFolded = std::u16string_view(units_.data() + ka.folded, ka.length)
+                                 .compare(std::u16string_view(units_.data() + kb.folded, kb.length));
+        if (byFolded != 0) return byFolded < 0;
+        return std::u16string_view(units_.data() + ka.own, ka.ownLength)
+                   .compare(std::u16string_view(units_.data() + kb.own, kb.ownLength)) < 0;
+    }
+
+  private:
+    struct Key {
+        uint64_t prefix;  // the first four folded units, so that most comparisons touch no buffer
+        uint32_t folded, length, own, ownLength;
+    };
+    void push(Key k) {
+        k.ownLength = k.length;
+        keys_.push_back(k);
+        setPrefix(keys_.back());
+    }
+    void setPrefix(Key& k) const {
+        uint64_t p = 0;
+        for (uint32_t i = 0; i < 4; ++i) p = (p << 16) | (i < k.length ? units_[k.folded + i] : 0);
+        k.prefix = p;
+    }
+    std::vector<Key> keys_;
+    std::vector<char16_t> units_;
+};
+
+// The distinct texts in order, on as many threads as pay: two sorted halves, then one merge.
+std::vector<uint32_t> orderOf(const SortKeys& keys) {
+    std::vector<uint32_t> byText(keys.size());
+    std::iota(byText.begin(), byText.end(), 0u);
+    auto less = [&keys](uint32_t a, uint32_t b) { return keys.less(a, b); };
+    constexpr size_t kTextsPerThread = 65536;
+    if (byText.size() < 2 * kTextsPerThread || std::thread::hardware_concurrency() < 2) {
+        std::sort(byText.begin(), byText.end(), less);
+        return byText;
+    }
+    const auto middle = byText.begin() + static_cast<std::ptrdiff_t>(byText.size() / 2);
+    std::thread lower([&] { std::sort(byText.begin(), middle, less); });
+    std::sort(middle, byText.end(), less);
+    lower.join();
+    std::inplace_merge(byText.begin(), middle, byText.end(), less);
+    return byText;
+}
+
+}  // namespace
+
 std::vector<uint32_t> ResultsModel::sortedOrder() const {
     const size_t n = rows_.size();
     // Each row gets the id of its cell text; rows with the same size, time or folder share one text, so
     // only the distinct texts are made and compared.
-    std::vector<QString> texts;
+    SortKeys keys;
     std::vector<uint32_t> textOf(n);
-    auto newText = [&](QString t) {
-        texts.push_back(std::move(t));
-        return static_cast<uint32_t>(texts.size() - 1);
+    auto newText = [&](const QString& t) {
+        keys.addText(t);
+        return static_cast<uint32_t>(keys.size() - 1);
     };
     if (sortColumn_ == NameColumn) {
-        texts.reserve(n);
-        for (size_t i = 0; i < n; ++i) textOf[i] = newText(fromBytes(rows_.name(i)));
+        keys.reserve(n, rows_.bytes_.size());
+        for (size_t i = 0; i < n; ++i) {
+            keys.addBytes(rows_.name(i));
+            textOf[i] = static_cast<uint32_t>(i);
+        }
     } else if (sortColumn_ == FolderColumn) {
-        texts.reserve(rows_.folders_.size());
-        for (uint32_t f = 0; f < rows_.folders_.size(); ++f) newText(fromBytes(rows_.folderAt(f)));
+        keys.reserve(rows_.folders_.size(), 0);
+        for (uint32_t f = 0; f < rows_.folders_.size(); ++f) keys.addBytes(rows_.folderAt(f));
         for (size_t i = 0; i < n; ++i) textOf[i] = rows_.entries_[i].folder;
     } else {
         const bool size = sortColumn_ == SizeColumn;
@@ -261,25 +367,14 @@ std::vector<uint32_t> ResultsModel::sortedOrder() const {
         }
     }
 
-    // Rank the distinct texts; equal texts share a rank. Folding each text once up front is the same order
-    // as compareCellTexts and several times faster than folding inside every comparison.
-    std::vector<QString> folded(texts.size());
-    for (size_t t = 0; t < texts.size(); ++t) folded[t] = texts[t].toCaseFolded();
-    auto less = [&](uint32_t a, uint32_t b) {
-        const int byFolded = QString::compare(folded[a], folded[b], Qt::CaseSensitive);
-        return byFolded != 0 ? byFolded < 0 : QString::compare(texts[a], texts[b], Qt::CaseSensitive) < 0;
-    };
-    std::vector<uint32_t> byText(texts.size());
-    std::iota(byText.begin(), byText.end(), 0u);
-    std::sort(byText.begin(), byText.end(), less);
-    std::vector<uint32_t> rank(texts.size());
+    // Rank the distinct texts; equal texts share a rank.
+    const std::vector<uint32_t> byText = orderOf(keys);
+    std::vector<uint32_t> rank(keys.size());
     uint32_t ranks = 0;
     for (size_t k = 0; k < byText.size(); ++k) {
-        if (k > 0 && less(byText[k - 1], byText[k])) ++ranks;
+        if (k > 0 && keys.less(byText[k - 1], byText[k])) ++ranks;
         rank[byText[k]] = ranks;
     }
-    folded = {};
-    texts = {};
 
     // A counting sort by rank is stable: rows with equal texts keep the order in which they came.
     std::vector<uint32_t> start(static_cast<size_t>(ranks) + 2, 0);

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,8 @@ namespace {
 constexpr size_t kRowsPerThread = 4096;
 // A look-up is processor work in the kernel, so threads beyond the cores gain nothing.
 constexpr unsigned kMaxLookupThreads = 8;
+// Rows of entries one warm-up slice reads: a few milliseconds of decrypting on this kind of machine.
+constexpr int64_t kWarmUpSliceRows = 20000;
 
 void replaceAll(std::string& text, char from, char to) { std::replace(text.begin(), text.end(), from, to); }
 
@@ -202,8 +206,59 @@ void warmIndexCache(IndexStore* store) {
     }
 }
 
-IndexWarmUp::IndexWarmUp(IndexStore* store) {
-    QTimer::singleShot(0, this, [store] { warmIndexCache(store); });
+IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
+    if (!store_) {
+        next_ = 0;
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { slice(); });
+}
+
+void IndexWarmUp::slice() {
+    if (next_ == 0) return;
+    if (paused_) {
+        QTimer::singleShot(10, this, [this] { slice(); });
+        return;
+    }
+    try {
+        next_ = store_->warmEntries(next_, kWarmUpSliceRows);
+    } catch (const std::exception&) {
+        next_ = 0;
+    }
+    if (next_ != 0) QTimer::singleShot(0, this, [this] { slice(); });
+}
+
+namespace {
+// Runs work on a thread of its own while this thread's event loop runs; rethrows what work threw.
+void whileLoopRuns(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+}  // namespace
+
+int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
+                       const std::function<void()>& queryOpened) {
+    const QByteArray text = searchText.toUtf8();
+    const std::string pattern =
+        namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    ResultRows rows;
+    whileLoopRuns([&] { readSearch(store, pattern, rows); });
+    list.clear();
+    if (queryOpened) queryOpened();
+    whileLoopRuns([&] { lookUpFiles(rows); });
+    list.append(std::move(rows));
+    return list.count();
 }
 
 }  // namespace trovander

@@ -38,14 +38,31 @@ void addResultRow(const RecordSet& records, ResultsModel& list);
 int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
               const std::function<void()>& queryOpened = {});
 
+// As runSearch, with the query and the look-ups on worker threads while the calling thread's event loop
+// keeps running (the waiting window is painted, timers fire); returns when the list is filled. Needs a
+// running application; the caller keeps other work off the store until it returns.
+int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
+                       const std::function<void()>& queryOpened = {});
+
 // Reads the whole index once, with a pattern no name can hold, so that the engine's page cache holds the
 // decrypted index before the first search. Errors are ignored here: the first search meets them and says so.
 void warmIndexCache(IndexStore* store);
 
-// Runs warmIndexCache once from the event loop, as soon as the loop is idle after this object is made.
+// Reads the index into the page cache from the event loop once it is idle after this object is made, a
+// slice of entries at a time, so that the window thread is never held for long. While paused (a search
+// is using the store) no slice runs. Errors end the warm-up: the first search meets them and says so.
 class IndexWarmUp : public QObject {
   public:
     explicit IndexWarmUp(IndexStore* store);
+    void setPaused(bool paused) { paused_ = paused; }
+    bool done() const { return next_ == 0; }
+
+  private:
+    void slice();
+
+    IndexStore* store_;
+    int64_t next_ = 1;  // the next rowid to read; 0 when done
+    bool paused_ = false;
 };
 
 }  // namespace trovander

@@ -24,6 +24,17 @@ void frmMain::txtSearch_KeyUp(int& keyCode, int) {
 }
 
 void frmMain::cmdSearch_Click() {
+    // The search lets the event loop run while it waits, so a second Enter could come in: one at a time.
+    if (searchRunning_) return;
+    searchRunning_ = true;
+    warmUp_.setPaused(true);
+    struct Done {
+        frmMain& self;
+        ~Done() {
+            self.searchRunning_ = false;
+            self.warmUp_.setPaused(false);
+        }
+    } done{*this};
     frmResult& result = windows_.result();
     frmSearching& searching = windows_.searching();
     ResultsModel& list = result.results();
@@ -31,7 +42,7 @@ void frmMain::cmdSearch_Click() {
     // try: a failed search must not look like one without hits. Once the query has run, a failing step
     // leaves what it had done, and the steps after it still run.
     try {
-        runSearch(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
+        runSearchOffThread(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
     } catch (const StoreError& e) {
         searching.hide();
         PlacedMessageBox box(
