@@ -266,20 +266,8 @@ void IndexStore::abandonRebuild() noexcept {
     if (rebuilding()) {
         // Best effort, and brief: the tables of a rebuild that did not get through are dropped while the
         // lock is ours; if another program holds the file, or the disk is full, the next rebuild or open
-        // drops them. A rebuild that never got its first write has none.
-        conn_.setBusyTimeout(kRebuildStartWaitMs);
-        RecordSet left;
-        try {
-            left = OpenQuery(sql::kCountNewTables);
-        } catch (const StoreError&) {
-        }
-        if (left.RecordCount() == 1 && left.value(0, 0) != "0" && conn_.tryExecute("BEGIN IMMEDIATE")) {
-            bool dropped = true;
-            for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
-            if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction())
-                conn_.tryExecute("ROLLBACK");
-        }
-        conn_.setBusyTimeout(kBusyWaitMs);
+        // drops them.
+        dropRebuildTables(kRebuildStartWaitMs);
         restoreSearchCache();
     }
     rebuildLock_.reset();
@@ -288,18 +276,27 @@ void IndexStore::abandonRebuild() noexcept {
 void IndexStore::dropLeftoverRebuild() noexcept {
     // A rebuild that was killed left its tables behind. Drop them only while no rebuild runs, and never
     // wait for it: a start-up is not held up by this.
-    try {
-        RecordSet left = OpenQuery(sql::kCountNewTables);
-        if (left.value(0, 0) == "0") return;
-    } catch (const StoreError&) {
-        return;
-    }
+    if (!hasRebuildTables()) return;
     RebuildLock::Attempt attempt = RebuildLock::tryAcquire(path());
     if (!attempt.lock) return;
     std::error_code ignored;
     std::filesystem::remove(freshPath(), ignored);
-    conn_.setBusyTimeout(0);
-    if (conn_.tryExecute("BEGIN IMMEDIATE")) {
+    dropRebuildTables(/*waitMs=*/0);
+}
+
+bool IndexStore::hasRebuildTables() noexcept {
+    try {
+        RecordSet left = OpenQuery(sql::kCountNewTables);
+        return left.RecordCount() == 1 && left.value(0, 0) != "0";
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
+void IndexStore::dropRebuildTables(int waitMs) noexcept {
+    conn_.setBusyTimeout(waitMs);
+    // A rebuild that never got its first write has none.
+    if (hasRebuildTables() && conn_.tryExecute("BEGIN IMMEDIATE")) {
         bool dropped = true;
         for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
         if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction()) conn_.tryExecute("ROLLBACK");

@@ -139,6 +139,9 @@ class IndexStore {
     void countInBatch(size_t bytes);
     void rollbackBatch() noexcept;
     void dropLeftoverRebuild() noexcept;
+    bool hasRebuildTables() noexcept;
+    // Drops the rebuild's tables where there are any, waiting at most waitMs for another writer.
+    void dropRebuildTables(int waitMs) noexcept;
     void replaceDamagedFile(std::string_view stamp);
     void restoreSearchCache() noexcept;
     std::string freshPath() const { return path() + ".rebuild"; }
