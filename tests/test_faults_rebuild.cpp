@@ -58,6 +58,27 @@ QStringList filesBeside(const std::string& db) {
     return QDir(QFileInfo(QString::fromStdString(db)).absolutePath()).entryList(QDir::Files | QDir::Hidden);
 }
 
+// An index built by the tool over a small tree of its own, and what it held then: the index that a rebuild
+// which does not get through must leave exactly as it was.
+struct IndexOfAnotherTree {
+    TempTree tree;
+    TempIndex index;
+    std::vector<Record> records;
+    std::vector<std::string> stamps;
+
+    // False when the tool could not build it.
+    bool build() {
+        tree.file("old/kept.txt");
+        index.close();
+        if (testing::runTool("trovander-index", {index.path(), tree.root()}) != 0) return false;
+        index.reopen();
+        records = index.records();
+        stamps = index.stamps();
+        return true;
+    }
+    bool unchanged() { return index.records() == records && index.stamps() == stamps; }
+};
+
 // Mounts a small tmpfs at dir for the test; false when this process may not mount.
 bool mountTmpfs(const std::string& dir, const char* options) {
     return ::mount("tmpfs", dir.c_str(), "tmpfs", 0, options) == 0;
@@ -191,15 +212,12 @@ class TestFaultsRebuild : public QObject {
     // A second rebuild while one runs is refused at once, naming the file; the first goes on unharmed,
     // and readers see the index before it until it is done.
     void secondRebuildIsRefused() {
-        TempTree treeA, treeB, oldTree;
+        TempTree treeA, treeB;
         fillTree(treeA, /*folders=*/40, /*filesPerFolder=*/300);  // a committed batch before the pause
         treeB.file("b/only-in-b.txt");
-        oldTree.file("old/kept.txt");
-        TempIndex index;
-        index.close();
-        QCOMPARE(testing::runTool("trovander-index", {index.path(), oldTree.root()}), 0);
-        index.reopen();
-        const auto before = index.records();
+        IndexOfAnotherTree old;
+        QVERIFY(old.build());
+        TempIndex& index = old.index;
 
         QProcess a;
         a.start(QString::fromStdString(testing::toolPath("trovander-index")),
@@ -215,7 +233,7 @@ class TestFaultsRebuild : public QObject {
         const QString said = QString::fromStdString(out);
         QVERIFY2(said.contains("another copy of Trovander is rebuilding", Qt::CaseInsensitive), out.c_str());
         QVERIFY2(said.contains(QString::fromStdString(index.path())), out.c_str());
-        QVERIFY(index.records() == before);  // a reader in a third process: the old index, whole
+        QVERIFY(old.unchanged());  // a reader in a third process: the old index, whole
 
         a.write("go\n");
         a.closeWriteChannel();
@@ -241,23 +259,17 @@ class TestFaultsRebuild : public QObject {
         QFETCH(QString, root);
         if (root == "closed" && ::geteuid() == 0) QSKIP("every folder is readable as root");
         TempTree tree;
-        tree.file("old/kept.txt");
         tree.file("file");
         tree.folder("closed");
         ::chmod(tree.path("closed").c_str(), 0);
-        TempIndex index;
-        index.close();
-        QCOMPARE(testing::runTool("trovander-index", {index.path(), tree.path("old")}), 0);
-        index.reopen();
-        const auto before = index.records();
-        const auto stampsBefore = index.stamps();
+        IndexOfAnotherTree old;
+        QVERIFY(old.build());
         const std::string drive = tree.path(root.toStdString());
         std::string out;
-        QCOMPARE(testing::runTool("trovander-index", {index.path(), tree.path("old"), drive}, &out), 1);
+        QCOMPARE(testing::runTool("trovander-index", {old.index.path(), old.tree.root(), drive}, &out), 1);
         ++faultsStaged_;
         QVERIFY2(QString::fromStdString(out).contains(QString::fromStdString(drive)), out.c_str());
-        QVERIFY(index.records() == before);
-        QVERIFY(index.stamps() == stampsBefore);
+        QVERIFY(old.unchanged());
         ::chmod(tree.path("closed").c_str(), 0755);
     }
 
@@ -276,25 +288,19 @@ class TestFaultsRebuild : public QObject {
         QFETCH(bool, mustGetThrough);
         TempTree tree;
         const size_t entries = testing::makeDeepTree(tree.root(), /*depth=*/300, /*siblings=*/10);
-        TempTree oldTree;
-        oldTree.file("old/kept.txt");
-        TempIndex index;
-        index.close();
-        QCOMPARE(testing::runTool("trovander-index", {index.path(), oldTree.root()}), 0);
-        index.reopen();
-        const auto before = index.records();
-        const auto stampsBefore = index.stamps();
+        IndexOfAnotherTree old;
+        QVERIFY(old.build());
+        TempIndex& index = old.index;
         std::string out;
         const int status = testing::runTool("trovander-index", {index.path(), tree.root()}, &out, limit);
         ++faultsStaged_;
         if (mustGetThrough) QCOMPARE(status, 0);
         if (status == 0) {
             QCOMPARE(index.records().size(), entries);
-            QCOMPARE(index.stamps().size(), stampsBefore.size() + 1);
+            QCOMPARE(index.stamps().size(), old.stamps.size() + 1);
         } else {
             QVERIFY2(status == 1, out.c_str());
-            QVERIFY(index.records() == before);
-            QVERIFY(index.stamps() == stampsBefore);
+            QVERIFY(old.unchanged());
         }
         testing::removeDeepTree(tree.root());
     }
