@@ -57,6 +57,18 @@ class TestOpenWindow : public QObject {
 
     frmResult& result() { return windows_->result(); }
 
+    // .txt files open with "editor"; what is started is recorded, nothing runs.
+    std::unique_ptr<MemoryAssociationStore> store_;
+    std::unique_ptr<RecordingLauncher> launcher_;
+    void useEditor() {
+        store_ = std::make_unique<MemoryAssociationStore>();
+        launcher_ = std::make_unique<RecordingLauncher>();
+        store_->setText(".txt", "txtfile");
+        store_->setText("txtfile\\shell\\open\\command", "editor \"%1\"");
+        services_->associations = store_.get();
+        services_->launcher = launcher_.get();
+    }
+
     void makeWindows() {
         windows_ = std::make_unique<Windows>(*services_);
         result().show();
@@ -72,6 +84,8 @@ class TestOpenWindow : public QObject {
     void cleanup() {
         windows_.reset();
         services_.reset();
+        launcher_.reset();
+        store_.reset();
         index_.reset();
     }
 
@@ -119,12 +133,7 @@ class TestOpenWindow : public QObject {
     void openButton() {
         QFETCH(int, selectRow);
         QFETCH(QStringList, requests);
-        MemoryAssociationStore store;
-        store.setText(".txt", "txtfile");
-        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
-        RecordingLauncher launcher;
-        services_->associations = &store;
-        services_->launcher = &launcher;
+        useEditor();
         makeWindows();
         result().results().addRow("a b.txt", "/docs", "1 KB(s)", QString());
         result().results().addRow("sub.txt", "/docs", "Folder", QString());
@@ -134,7 +143,7 @@ class TestOpenWindow : public QObject {
                               rowCentre(result().lstResult, selectRow));
         QTest::mouseClick(result().cmdOpen, Qt::LeftButton);
         QStringList seen;
-        for (const LaunchRequest& r : launcher.requests)
+        for (const LaunchRequest& r : launcher_->requests)
             seen << QStringLiteral("%1 %2").arg(r.kind == LaunchRequest::Folder ? "folder" : "command",
                                                 QString::fromUtf8(r.path));
         QCOMPARE(seen, requests);
@@ -155,12 +164,7 @@ class TestOpenWindow : public QObject {
         QFETCH(QString, action);
         QFETCH(QStringList, requests);
         QFETCH(QString, clipboard);
-        MemoryAssociationStore store;
-        store.setText(".txt", "txtfile");
-        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
-        RecordingLauncher launcher;
-        services_->associations = &store;
-        services_->launcher = &launcher;
+        useEditor();
         makeWindows();
         QGuiApplication::clipboard()->setText("before");
         result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
@@ -178,18 +182,13 @@ class TestOpenWindow : public QObject {
         QCOMPARE(texts, (QStringList{"Open", "Open Containing Folder", "Copy Full Path", "Copy Name"}));
         menu->findChild<QAction*>(action)->trigger();
         menu->close();
-        QCOMPARE(describe(launcher.requests), requests);
+        QCOMPARE(describe(launcher_->requests), requests);
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QString("before") : clipboard);
     }
 
     // Enter opens the selected row, Ctrl+C copies every selected row's path, the Menu key shows the menu.
     void keyboard() {
-        MemoryAssociationStore store;
-        store.setText(".txt", "txtfile");
-        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
-        RecordingLauncher launcher;
-        services_->associations = &store;
-        services_->launcher = &launcher;
+        useEditor();
         makeWindows();
         result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
         result().results().addRow("b.txt", "/other", "1 KB(s)", QString());
@@ -197,11 +196,12 @@ class TestOpenWindow : public QObject {
         QTreeView* list = result().lstResult;
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
-        QVERIFY(launcher.requests.isEmpty());  // nothing selected yet
+        QVERIFY(launcher_->requests.isEmpty());  // nothing selected yet
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(list, 1));
         QTest::keyClick(list, Qt::Key_Return);
         QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(describe(launcher.requests), (QStringList{"command /other/b.txt", "command /other/b.txt"}));
+        QCOMPARE(describe(launcher_->requests),
+                 (QStringList{"command /other/b.txt", "command /other/b.txt"}));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(list, 2));
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("/other/b.txt\n/docs/c.txt"));
@@ -242,21 +242,16 @@ class TestOpenWindow : public QObject {
     void boxSaysWhyNothingOpened() {
         QFETCH(QByteArray, name);
         QFETCH(QString, text);
-        MemoryAssociationStore store;
-        store.setText(".txt", "txtfile");
-        store.setText("txtfile\\shell\\open\\command", "editor \"%1\"");
-        store.setText(".htm", "htmlfile");
-        RecordingLauncher launcher;
-        launcher.gone = {"/docs/gone.txt"};
-        services_->associations = &store;
-        services_->launcher = &launcher;
+        useEditor();
+        store_->setText(".htm", "htmlfile");
+        launcher_->gone = {"/docs/gone.txt"};
         makeWindows();
         QStringList texts;
         result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
         result().results().addRow(name.toStdString(), "/docs", "1 KB(s)", QString());
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts, QStringList{text});
-        QVERIFY(launcher.requests.isEmpty());
+        QVERIFY(launcher_->requests.isEmpty());
         QCOMPARE(result().results().count(), 1);
     }
 
