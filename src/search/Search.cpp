@@ -182,18 +182,28 @@ void addResultRow(const RecordSet& records, ResultsModel& list) {
     list.append(std::move(rows));
 }
 
-int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
-              const std::function<void()>& queryOpened) {
+namespace {
+// The steps of a search, each slow step (the query, the look-ups) through run.
+int searchInto(IndexStore* store, const QString& searchText, ResultsModel& list,
+               const std::function<void()>& queryOpened, void (*run)(const std::function<void()>&)) {
     const QByteArray text = searchText.toUtf8();
     const std::string pattern =
         namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
     ResultRows rows;
-    readSearch(store, pattern, rows);
+    run([&] { readSearch(store, pattern, rows); });
     list.clear();
     if (queryOpened) queryOpened();
-    lookUpFiles(rows);
+    run([&] { lookUpFiles(rows); });
     list.append(std::move(rows));
     return list.count();
+}
+
+void runHere(const std::function<void()>& work) { work(); }
+}  // namespace
+
+int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
+              const std::function<void()>& queryOpened) {
+    return searchInto(store, searchText, list, queryOpened, runHere);
 }
 
 void warmIndexCache(IndexStore* store) {
@@ -249,16 +259,7 @@ void whileLoopRuns(const std::function<void()>& work) {
 
 int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
                        const std::function<void()>& queryOpened) {
-    const QByteArray text = searchText.toUtf8();
-    const std::string pattern =
-        namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    ResultRows rows;
-    whileLoopRuns([&] { readSearch(store, pattern, rows); });
-    list.clear();
-    if (queryOpened) queryOpened();
-    whileLoopRuns([&] { lookUpFiles(rows); });
-    list.append(std::move(rows));
-    return list.count();
+    return searchInto(store, searchText, list, queryOpened, whileLoopRuns);
 }
 
 }  // namespace trovander
