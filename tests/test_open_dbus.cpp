@@ -16,6 +16,15 @@
 using namespace trovander;
 using trovander::testing::TempXdg;
 
+namespace {
+// Folders open in a recorder standing in for the desktop's file manager application.
+void useRecordingFileManager(TempXdg& xdg) {
+    const QByteArray helper = xdg.recorder("file-manager");
+    xdg.addApplication("files.desktop", quoteArgument(helper) + " %U");
+    xdg.write(xdg.configHome() + "/mimeapps.list", "[Default Applications]\ninode/directory=files.desktop\n");
+}
+}  // namespace
+
 class TestOpenDbus : public QObject {
     Q_OBJECT
 
@@ -41,10 +50,7 @@ class TestOpenDbus : public QObject {
     // No service: the folder opens in the desktop's file manager application, the folder one argument.
     void noServiceOpensThePlainFolder() {
         TempXdg xdg;
-        const QByteArray helper = xdg.recorder("file-manager");
-        xdg.addApplication("files.desktop", quoteArgument(helper) + " %U");
-        xdg.write(xdg.configHome() + "/mimeapps.list",
-                  "[Default Applications]\ninode/directory=files.desktop\n");
+        useRecordingFileManager(xdg);
         const QByteArray folder = xdg.root() + "/my \"docs\" $(x)";
         xdg.write(folder + "/a.txt", "x");
         const std::unique_ptr<AssociationStore> store = makeSystemAssociationStore();
@@ -61,10 +67,7 @@ class TestOpenDbus : public QObject {
     // The service gets the entry's file: URL, byte-exact for a name that is not UTF-8; nothing else starts.
     void serviceSelectsTheEntry() {
         TempXdg xdg;
-        const QByteArray helper = xdg.recorder("file-manager");
-        xdg.addApplication("files.desktop", quoteArgument(helper) + " %U");
-        xdg.write(xdg.configHome() + "/mimeapps.list",
-                  "[Default Applications]\ninode/directory=files.desktop\n");
+        useRecordingFileManager(xdg);
         const QString record = QFile::decodeName(xdg.root() + "/shown");
         QProcess fake;
         fake.start(qEnvironmentVariable("TROVANDER_TOOLS") + "/trovander-fake-filemanager", {record});
