@@ -311,17 +311,17 @@ void IndexStore::insertRecord(std::string_view folderPath, std::string_view name
     find.bindText(1, folderPath);
     int64_t folder = 0;
     if (find.step()) {
-        folder = std::stoll(std::string(find.columnText(0)));
+        folder = find.columnInt64(0);
     } else {
         Statement max = conn_.prepare("SELECT coalesce(max(FolderId), 0) + 1 FROM tblFolders");
         max.step();
-        folder = std::stoll(std::string(max.columnText(0)));
-        Statement add = conn_.prepare("INSERT INTO tblFolders(FolderId,FilePath) VALUES(?1,?2)");
+        folder = max.columnInt64(0);
+        Statement add = conn_.prepare(sql::kInsertLiveFolder);
         add.bindInt64(1, folder);
         add.bindText(2, folderPath);
         add.step();
     }
-    Statement add = conn_.prepare("INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES(?1,?2,?3)");
+    Statement add = conn_.prepare(sql::kInsertLiveEntry);
     const char typeText[1] = {static_cast<char>(type)};
     add.bindText(1, name);
     add.bindText(2, std::string_view(typeText, 1));
