@@ -1,7 +1,5 @@
 #include "app/IndexStore.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -43,12 +41,6 @@ IndexStore::~IndexStore() {
     } catch (const StoreError&) {
         // The batch is rolled back with the connection; the committed index stays whole.
     }
-}
-
-std::string IndexStore::defaultPath() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QString::fromUtf8(kDatabaseFileName.data(), kDatabaseFileName.size()))
-        .toStdString();
 }
 
 std::unique_ptr<IndexStore> IndexStore::open(const std::string& path) {

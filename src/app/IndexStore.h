@@ -87,8 +87,6 @@ class IndexStore {
     static std::unique_ptr<IndexStore> open(const std::string& path);
     // Makes an empty index (both tables) at path; refuses when any file is there.
     static void createEmpty(const std::string& path);
-    // Main.mdb beside the program.
-    static std::string defaultPath();
 
     ~IndexStore();
     IndexStore(const IndexStore&) = delete;

@@ -206,16 +206,6 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
     return searchInto(store, searchText, list, queryOpened, runHere);
 }
 
-void warmIndexCache(IndexStore* store) {
-    // A name never holds "/", so the scan reads every page and keeps no row.
-    ResultRows none;
-    try {
-        readSearch(store, "/", none);
-    } catch (const std::exception&) {
-        // Nothing to warm; the first search meets the same fault and says what it is.
-    }
-}
-
 IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
     if (!store_) {
         next_ = 0;

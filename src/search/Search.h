@@ -44,9 +44,6 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
 int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
                        const std::function<void()>& queryOpened = {});
 
-// Reads the whole index once, with a pattern no name can hold, so that the engine's page cache holds the
-// decrypted index before the first search. Errors are ignored here: the first search meets them and says so.
-void warmIndexCache(IndexStore* store);
 
 // Reads the index into the page cache from the event loop once it is idle after this object is made, a
 // slice of entries at a time, so that the window thread is never held for long. While paused (a search
