@@ -88,6 +88,36 @@ void foldUtf8(std::string_view text, std::vector<char32_t>& out) {
     }
 }
 
+void foldUtf8Bytes(std::string_view text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const size_t len = decodeOne(text, i, cp);
+        if (len == 0) {
+            out.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        i += len;
+        cp = foldCodePoint(cp);
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
 LikePattern::LikePattern(std::string_view pattern) {
     std::vector<char32_t> units;
     foldUtf8(pattern, units);

@@ -36,6 +36,9 @@ class LikePattern {
 
 // Folded code points of UTF-8 text (invalid bytes kept apart above the Unicode range).
 void foldUtf8(std::string_view text, std::vector<char32_t>& out);
+// The same folded text as bytes: each folded code point in UTF-8, each invalid byte as it is. Text whose
+// folded code points contain a pattern's contain its folded bytes too.
+void foldUtf8Bytes(std::string_view text, std::string& out);
 
 // Registers LIKE(pattern, text) on the connection in place of the built-in one.
 void registerFoldingLike(sqlite3* db);

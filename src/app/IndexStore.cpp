@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/NameTable.h"
 #include "platform/RebuildLock.h"
 
 namespace trovander {
@@ -28,8 +29,12 @@ StoreError rebuildLockError(const std::string& path, const RebuildLock::Attempt&
 }
 }  // namespace
 
-// The insert statements are prepared by beginRebuild, once the tables they write exist.
-IndexStore::IndexStore(Connection conn) : conn_(std::move(conn)) {}
+// The insert statements are prepared by beginRebuild, once the tables they write exist. Without the
+// table of names, statement 6 reads the stored view: slower, never different.
+IndexStore::IndexStore(Connection conn)
+    : conn_(std::move(conn)), names_(std::make_unique<NameTable>(conn_.path())) {
+    names_->attach(conn_);
+}
 
 IndexStore::~IndexStore() {
     if (rebuilding()) {
@@ -76,6 +81,7 @@ void IndexStore::beginBatch() {
     if (inBatch_) return;
     // IMMEDIATE: a write lock that cannot be had fails here, not half-way through the batch.
     conn_.execute("BEGIN IMMEDIATE");
+    names_->changed();
     inBatch_ = true;
     batchRows_ = 0;
     batchBytes_ = 0;
@@ -186,6 +192,7 @@ void IndexStore::finishRebuild(std::string_view stamp) {
     insertFolder_ = Statement();
     rebuildLock_.reset();
     restoreSearchCache();
+    names_->reloadIfWanted(conn_);
 }
 
 void IndexStore::restoreSearchCache() noexcept {
@@ -247,6 +254,8 @@ void IndexStore::replaceDamagedFile(std::string_view stamp) {
     std::filesystem::rename(fresh, live, renamed);
     if (renamed) std::filesystem::remove(fresh, ignored);
     conn_ = Connection::open(live, kDatabasePassword, Connection::Mode::OpenExisting);
+    names_->changed();
+    names_->attach(conn_);
     if (renamed)
         throw StoreError(StoreFault::Corrupt, live, "it could not be replaced: " + renamed.message());
 }
@@ -343,16 +352,12 @@ void IndexStore::searchFilesEach(std::string_view pattern, const std::function<v
     while (stmt.step()) row(stmt);
 }
 
-int64_t IndexStore::warmEntries(int64_t from, int64_t rows) {
-    Statement last = conn_.prepare(sql::kLastEntry);
-    last.step();
-    const int64_t lastRowid = last.columnInt64(0);
-    if (from > lastRowid) return 0;
-    Statement read = conn_.prepare(sql::kReadEntryRange);
-    read.bindInt64(1, from);
-    read.bindInt64(2, from + rows);
-    read.step();
-    return from + rows > lastRowid ? 0 : from + rows;
-}
+void IndexStore::loadNames() { names_->load(conn_); }
+
+bool IndexStore::namesLoaded() const { return names_->loaded(); }
+
+size_t IndexStore::namesBytes() const { return names_->bytes(); }
+
+uint64_t IndexStore::namesAnswered() const { return names_->answered(); }
 
 }  // namespace trovander

@@ -40,7 +40,7 @@ constexpr std::string_view kInsertFile =
     "INSERT INTO tblEntries_new(FileName,FileType,FolderId) VALUES(?1,?2,?3)";  // 2, 3
 // The view is dropped around the renames, so that no engine version has to rewrite it.
 constexpr std::string_view kReplaceTables[] = {
-    "DROP VIEW tblFiles",
+    "DROP VIEW main.tblFiles",
     "DROP TABLE tblEntries",
     "DROP TABLE tblFolders",
     "ALTER TABLE tblFolders_new RENAME TO tblFolders",
@@ -49,7 +49,7 @@ constexpr std::string_view kReplaceTables[] = {
 // CROSS JOIN keeps the entries as the outer loop: a search scans names in the order they were written
 // and looks up the folder of a hit only.
 constexpr std::string_view kCreateView =
-    "CREATE VIEW tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
+    "CREATE VIEW main.tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
     "tblEntries.FileType AS FileType FROM tblEntries CROSS JOIN tblFolders "
     "ON tblFolders.FolderId = tblEntries.FolderId";
 // A live index with a damaged page cannot give its tables up (dropping them reads every page), so a
@@ -64,15 +64,21 @@ constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
 constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles.FileName LIKE ?1";  // 6
-// The warm-up reads the entries statement 6 scans, a range of rows at a time, so that the page cache holds
-// them decrypted before the first search.
-constexpr std::string_view kLastEntry = "SELECT coalesce(max(rowid), 0) FROM tblEntries";
-constexpr std::string_view kReadEntryRange =
-    "SELECT count(*) FROM tblEntries WHERE rowid >= ?1 AND rowid < ?2";
+// The names in memory are read in the order the view gives its rows: entries by rowid, each with its folder.
+constexpr std::string_view kReadFolders = "SELECT FolderId, FilePath FROM tblFolders ORDER BY FolderId";
+constexpr std::string_view kReadEntries = "SELECT FileName, FileType, FolderId FROM tblEntries ORDER BY rowid";
+// Statement 6 names tblFiles; once the names are in memory, a table of this connection's own answers it
+// (see NameTable.h), which reads the stored view by its full name whenever the names are not current.
+constexpr std::string_view kCreateNameTable = "CREATE VIRTUAL TABLE temp.tblFiles USING trovander_names";
+constexpr std::string_view kReadStoredView = "SELECT FilePath, FileName, FileType FROM main.tblFiles";
+constexpr std::string_view kSearchStoredView =
+    "SELECT FilePath, FileName, FileType FROM main.tblFiles WHERE FileName LIKE ?1";
+constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
 }  // namespace sql
 
 enum class EntryType : char { File = '0', Folder = '1' };
 
+class NameTable;
 class RebuildLock;
 
 class IndexStore {
@@ -125,9 +131,15 @@ class IndexStore {
     // statement standing on each row in turn. Throws StoreError as OpenQuery does, also part-way.
     void searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row);
 
-    // Reads the entries with rowids [from, from + rows) into the page cache. Returns the next rowid to read,
-    // or 0 when the entries are all read. Throws StoreError as OpenQuery does.
-    int64_t warmEntries(int64_t from, int64_t rows);
+    // Has every name read into memory in the background, from now on and after every change, so that
+    // statement 6 is answered from there (see NameTable.h). Until a read has got through, and whenever the
+    // file has changed since, the stored view answers. Call it from the thread that uses the store.
+    void loadNames();
+    // The read loadNames started has ended (with the names in memory, or failed and left to the view).
+    bool namesLoaded() const;
+    // Bytes the names in memory take, 0 when there are none; how many queries they have answered.
+    size_t namesBytes() const;
+    uint64_t namesAnswered() const;
 
     bool inBatch() const { return inBatch_; }
 
@@ -145,6 +157,7 @@ class IndexStore {
     std::string freshPath() const { return path() + ".rebuild"; }
 
     Connection conn_;
+    std::unique_ptr<NameTable> names_;
     Statement insertFolder_;
     Statement insert_;
     std::unique_ptr<RebuildLock> rebuildLock_;

@@ -69,6 +69,7 @@ class Statement {
     std::string_view columnName(int col) const;
     std::string_view columnText(int col) const;
     bool columnIsInteger(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER; }
+    bool columnIsText(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_TEXT; }
     int64_t columnInt64(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
     sqlite3_stmt* handle() const { return stmt_.get(); }
 

@@ -7,7 +7,6 @@
 
 #include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <thread>
@@ -25,8 +24,6 @@ namespace {
 constexpr size_t kRowsPerThread = 4096;
 // A look-up is processor work in the kernel, so threads beyond the cores gain nothing.
 constexpr unsigned kMaxLookupThreads = 8;
-// Rows of entries one warm-up slice reads: a few milliseconds of decrypting on this kind of machine.
-constexpr int64_t kWarmUpSliceRows = 20000;
 
 void replaceAll(std::string& text, char from, char to) { std::replace(text.begin(), text.end(), from, to); }
 
@@ -207,26 +204,10 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
 }
 
 IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
-    if (!store_) {
-        next_ = 0;
-        return;
-    }
-    QTimer::singleShot(0, this, [this] { slice(); });
+    if (store_) store_->loadNames();
 }
 
-void IndexWarmUp::slice() {
-    if (next_ == 0) return;
-    if (paused_) {
-        QTimer::singleShot(10, this, [this] { slice(); });
-        return;
-    }
-    try {
-        next_ = store_->warmEntries(next_, kWarmUpSliceRows);
-    } catch (const std::exception&) {
-        next_ = 0;
-    }
-    if (next_ != 0) QTimer::singleShot(0, this, [this] { slice(); });
-}
+bool IndexWarmUp::done() const { return !store_ || store_->namesLoaded(); }
 
 namespace {
 // Runs work on a thread of its own while this thread's event loop runs; rethrows what work threw.

@@ -1,7 +1,6 @@
 // One search: the name pattern, the query over the index, the look-up of every file found, the rows.
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <functional>
 #include <string>
@@ -45,21 +44,16 @@ int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsMode
                        const std::function<void()>& queryOpened = {});
 
 
-// Reads the index into the page cache from the event loop once it is idle after this object is made, a
-// slice of entries at a time, so that the window thread is never held for long. While paused (a search
-// is using the store) no slice runs. Errors end the warm-up: the first search meets them and says so.
-class IndexWarmUp : public QObject {
+// Has the store read every name into memory in the background once the window that owns this is made,
+// so that searches are answered from there; the window thread never waits for it.
+class IndexWarmUp {
   public:
     explicit IndexWarmUp(IndexStore* store);
-    void setPaused(bool paused) { paused_ = paused; }
-    bool done() const { return next_ == 0; }
+    // The read has ended (or there is no store): searches from now on go to the names in memory.
+    bool done() const;
 
   private:
-    void slice();
-
     IndexStore* store_;
-    int64_t next_ = 1;  // the next rowid to read; 0 when done
-    bool paused_ = false;
 };
 
 }  // namespace trovander

@@ -61,13 +61,13 @@ class frmMain : public BorderlessWindow {
     // ---- Search, public part: frmMain_search.cpp ----
     // How a message box is run; a test replaces it to read the box instead of waiting on it.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
-    // Whether the index has been read into the page cache since the window was made.
+    // Whether the names of the index have been read into memory since the window was made.
     bool indexWarm() const { return warmUp_.done(); }
     // ---- end of search, public part ----
 
   private:
     // ---- Search state: frmMain_search.cpp ----
-    // Reads the index once the event loop is idle, so that the first search finds it decrypted in memory.
+    // Reads the names of the index in the background, so that searches are answered from memory.
     IndexWarmUp warmUp_{services_.store};
     bool searchRunning_ = false;
     // ---- end of search state ----

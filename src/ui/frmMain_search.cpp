@@ -27,13 +27,9 @@ void frmMain::cmdSearch_Click() {
     // The search lets the event loop run while it waits, so a second Enter could come in: one at a time.
     if (searchRunning_) return;
     searchRunning_ = true;
-    warmUp_.setPaused(true);
     struct Done {
         frmMain& self;
-        ~Done() {
-            self.searchRunning_ = false;
-            self.warmUp_.setPaused(false);
-        }
+        ~Done() { self.searchRunning_ = false; }
     } done{*this};
     frmResult& result = windows_.result();
     frmSearching& searching = windows_.searching();

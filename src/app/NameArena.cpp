@@ -1,0 +1,234 @@
+#include "app/NameArena.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+#include "app/FoldingLike.h"
+#include "app/IndexStore.h"
+#include "app/Sqlite.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TROVANDER_SSE2 1
+#endif
+
+namespace trovander {
+
+namespace {
+
+constexpr size_t kNotFound = std::numeric_limits<size_t>::max();
+// Offsets are 32-bit: an index with more bytes of names or paths than this is searched in the tables.
+constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max() - 1;
+// Below this many bytes of names a second thread costs more than it saves.
+constexpr size_t kBytesPerThread = size_t(1) << 20;
+constexpr unsigned kMaxThreads = 8;
+
+// The first place of needle in hay, kNotFound when there is none. Compares the needle's first and last
+// bytes against sixteen places at once and checks the rest only where both agree: on folded names this
+// runs at memory speed, where a byte-by-byte search would look at every byte several times.
+size_t findBytes(const char* hay, size_t n, std::string_view needle) {
+    const size_t k = needle.size();
+    if (k == 0) return 0;
+    if (n < k) return kNotFound;
+    if (k == 1) {
+        const void* hit = std::memchr(hay, needle[0], n);
+        return hit ? static_cast<size_t>(static_cast<const char*>(hit) - hay) : kNotFound;
+    }
+    size_t i = 0;
+#if TROVANDER_SSE2
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[k - 1]);
+    for (; i + k - 1 + 16 <= n; i += 16) {
+        const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i));
+        const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i + k - 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(atFirst, first), _mm_cmpeq_epi8(atLast, last))));
+        while (mask != 0) {
+            const size_t at = i + static_cast<size_t>(std::countr_zero(mask));
+            if (std::memcmp(hay + at + 1, needle.data() + 1, k - 2) == 0) return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    const std::string_view rest(hay + i, n - i);
+    const size_t at = rest.find(needle);
+    return at == std::string_view::npos ? kNotFound : i + at;
+}
+
+// What a pattern asks of the folded names: its longest literal piece, folded, which every matching name
+// contains; and whether containing it is already the whole match ("%piece%" with an ASCII piece, where
+// the folded bytes and the matcher's folding agree byte for byte).
+struct Plan {
+    std::string piece;
+    bool pieceIsMatch = false;
+    bool matchesAll = false;  // only '%': every name matches
+};
+
+Plan planFor(std::string_view pattern) {
+    Plan plan;
+    std::string folded;
+    size_t from = 0;
+    for (size_t i = 0; i <= pattern.size(); ++i) {
+        if (i < pattern.size() && pattern[i] != '%' && pattern[i] != '_') continue;
+        foldUtf8Bytes(pattern.substr(from, i - from), folded);
+        if (folded.size() > plan.piece.size()) plan.piece = folded;
+        from = i + 1;
+    }
+    const size_t begin = pattern.find_first_not_of('%');
+    plan.matchesAll = !pattern.empty() && begin == std::string_view::npos;
+    if (begin != std::string_view::npos && begin > 0) {
+        const size_t end = pattern.find_last_not_of('%');
+        const std::string_view middle = pattern.substr(begin, end - begin + 1);
+        plan.pieceIsMatch =
+            end + 1 < pattern.size() && middle.find_first_of("%_") == std::string_view::npos &&
+            std::all_of(plan.piece.begin(), plan.piece.end(),
+                        [](char c) { return c != '\0' && (static_cast<unsigned char>(c) & 0x80) == 0; });
+    }
+    return plan;
+}
+
+// Appends text and NULs up to size bytes.
+void appendSlot(std::string& to, std::string_view text, size_t size) {
+    to.append(text);
+    to.append(size - text.size(), '\0');
+}
+
+}  // namespace
+
+std::shared_ptr<const NameArena> NameArena::load(Connection& conn, const std::atomic<bool>& cancel) {
+    std::shared_ptr<NameArena> arena(new NameArena());
+    // One read transaction: the folders and the entries are of the same commit.
+    conn.execute("BEGIN");
+    struct EndRead {
+        Connection& conn;
+        ~EndRead() { conn.tryExecute("COMMIT"); }
+    } endRead{conn};
+
+    std::vector<int64_t> ids;
+    bool dense = true;  // folder ids 1, 2, 3...: the id says the place
+    arena->pathStart_.push_back(0);
+    Statement folders = conn.prepare(sql::kReadFolders);
+    while (folders.step()) {
+        if (!folders.columnIsInteger(0) || !folders.columnIsText(1)) return nullptr;
+        const int64_t id = folders.columnInt64(0);
+        dense = dense && id == static_cast<int64_t>(ids.size()) + 1;
+        ids.push_back(id);
+        arena->paths_.append(folders.columnText(1));
+        if (arena->paths_.size() > kMaxBytes || ids.size() >= kFolderBit) return nullptr;
+        arena->pathStart_.push_back(static_cast<uint32_t>(arena->paths_.size()));
+    }
+    folders = Statement();
+
+    arena->start_.push_back(0);
+    std::string folded;
+    Statement entries = conn.prepare(sql::kReadEntries);
+    for (size_t row = 1; entries.step(); ++row) {
+        if ((row & 0xFFFF) == 0 && cancel.load(std::memory_order_relaxed)) return nullptr;
+        if (!entries.columnIsText(0) || !entries.columnIsText(1) || !entries.columnIsInteger(2))
+            return nullptr;
+        const std::string_view name = entries.columnText(0), type = entries.columnText(1);
+        if (type != "0" && type != "1") return nullptr;
+        if (name.find('\0') != std::string_view::npos) return nullptr;
+        // The view joins every entry with its folder; an entry whose folder is not there is not a row.
+        const int64_t id = entries.columnInt64(2);
+        size_t place = 0;
+        if (dense) {
+            if (id < 1 || id > static_cast<int64_t>(ids.size())) continue;
+            place = static_cast<size_t>(id - 1);
+        } else {
+            const auto hit = std::lower_bound(ids.begin(), ids.end(), id);
+            if (hit == ids.end() || *hit != id) continue;
+            place = static_cast<size_t>(hit - ids.begin());
+        }
+        foldUtf8Bytes(name, folded);
+        // One NUL at least after every name: no piece found runs from one name into the next.
+        const size_t slot = std::max(folded.size(), name.size()) + 1;
+        appendSlot(arena->folded_, folded, slot);
+        appendSlot(arena->names_, name, slot);
+        if (arena->names_.size() > kMaxBytes || arena->folder_.size() >= kFolderBit) return nullptr;
+        arena->start_.push_back(static_cast<uint32_t>(arena->names_.size()));
+        arena->folder_.push_back(static_cast<uint32_t>(place) | (type == "1" ? kFolderBit : 0));
+    }
+    entries = Statement();
+    if (cancel.load()) return nullptr;
+    arena->folded_.shrink_to_fit();
+    arena->names_.shrink_to_fit();
+    arena->start_.shrink_to_fit();
+    arena->folder_.shrink_to_fit();
+    arena->paths_.shrink_to_fit();
+    arena->pathStart_.shrink_to_fit();
+    return arena;
+}
+
+std::string_view NameArena::name(size_t entry) const {
+    const char* slot = names_.data() + start_[entry];
+    return std::string_view(slot, ::strnlen(slot, start_[entry + 1] - start_[entry]));
+}
+
+std::string_view NameArena::folderPath(size_t entry) const {
+    const uint32_t place = folder_[entry] & ~kFolderBit;
+    return std::string_view(paths_).substr(pathStart_[place], pathStart_[place + 1] - pathStart_[place]);
+}
+
+size_t NameArena::bytes() const {
+    return sizeof(*this) + folded_.capacity() + names_.capacity() + paths_.capacity() +
+           (start_.capacity() + folder_.capacity() + pathStart_.capacity()) * sizeof(uint32_t);
+}
+
+size_t NameArena::entryAt(size_t offset, size_t hint) const {
+    // Hits come in order: the entry is at the hint or after it.
+    const auto from = start_.begin() + static_cast<std::ptrdiff_t>(hint);
+    return static_cast<size_t>(std::upper_bound(from, start_.end(), offset) - start_.begin()) - 1;
+}
+
+void NameArena::matchRange(std::string_view pattern, size_t from, size_t to,
+                           std::vector<uint32_t>& out) const {
+    const Plan plan = planFor(pattern);
+    if (plan.matchesAll) {
+        for (size_t e = from; e < to; ++e) out.push_back(static_cast<uint32_t>(e));
+        return;
+    }
+    const LikePattern like(pattern);
+    if (plan.piece.empty()) {
+        for (size_t e = from; e < to; ++e)
+            if (like.matches(name(e))) out.push_back(static_cast<uint32_t>(e));
+        return;
+    }
+    const char* base = folded_.data();
+    const size_t end = start_[to];
+    size_t pos = start_[from], entry = from;
+    while (pos < end) {
+        const size_t at = findBytes(base + pos, end - pos, plan.piece);
+        if (at == kNotFound) break;
+        entry = entryAt(pos + at, entry);
+        if (plan.pieceIsMatch || like.matches(name(entry))) out.push_back(static_cast<uint32_t>(entry));
+        pos = start_[entry + 1];
+        ++entry;
+    }
+}
+
+std::vector<uint32_t> NameArena::match(std::string_view pattern) const {
+    const size_t n = size();
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads =
+        std::clamp<size_t>(folded_.size() / kBytesPerThread, 1, std::min(cores, kMaxThreads));
+    std::vector<std::vector<uint32_t>> parts(threads);
+    auto bound = [&](size_t t) { return n * t / threads; };
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < threads; ++t)
+        workers.emplace_back([&, t] { matchRange(pattern, bound(t), bound(t + 1), parts[t]); });
+    matchRange(pattern, 0, bound(1), parts[0]);
+    for (std::thread& w : workers) w.join();
+    if (threads == 1) return std::move(parts[0]);
+    size_t total = 0;
+    for (const auto& p : parts) total += p.size();
+    std::vector<uint32_t> hits;
+    hits.reserve(total);
+    for (const auto& p : parts) hits.insert(hits.end(), p.begin(), p.end());
+    return hits;
+}
+
+}  // namespace trovander
