@@ -166,6 +166,7 @@ class Session {
         idleMs_ = msSince(start);
     }
     double idleMs() const { return idleMs_; }
+    double namesMb() const { return static_cast<double>(store_->namesBytes()) / (1024.0 * 1024.0); }
 
     // A click on the "File Name" header of the results list, to the list laid out again. Milliseconds.
     double sortByName() {
@@ -325,6 +326,9 @@ int runSearchBench(int argc, char** argv) {
     }
     std::printf("peak resident memory: %.0f MiB during the empty searches, %.0f MiB for the whole run\n",
                 emptyPeakMb, std::max(runPeakMb, emptyPeakMb));
+    const double arenaMb = session.namesMb();
+    std::printf("names in memory: %.1f MiB, %.1f bytes per entry\n", arenaMb,
+                arenaMb * 1024 * 1024 / static_cast<double>(std::max<uint64_t>(1, tree.entries)));
     const double maxBlockMs = std::max(startBlock.maxBlockMs(), emptyBlockMs);
     std::printf("window thread: longest block %.0f ms at start-up, %.0f ms over the empty searches\n",
                 startBlock.maxBlockMs(), emptyBlockMs);
@@ -334,9 +338,9 @@ int runSearchBench(int argc, char** argv) {
         return std::string(text);
     };
     std::printf(
-        "search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f arena_mb=na "
+        "search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f arena_mb=%.1f "
         "sort_ms=%.0f max_block_ms=%.0f plocate_selective_ms=%s plocate_broad_ms=%s\n",
-        results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb,
+        results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb, arenaMb,
         sortMs, maxBlockMs, plocateField(results[selective]).c_str(), plocateField(results[broad]).c_str());
     fs::remove_all(work);
     return 0;

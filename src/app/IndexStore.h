@@ -64,9 +64,12 @@ constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
 constexpr std::string_view kSearchFiles = "SELECT * FROM tblFiles WHERE tblFiles.FileName LIKE ?1";  // 6
-// The names in memory are read in the order the view gives its rows: entries by rowid, each with its folder.
-constexpr std::string_view kReadFolders = "SELECT FolderId, FilePath FROM tblFolders ORDER BY FolderId";
-constexpr std::string_view kReadEntries = "SELECT FileName, FileType, FolderId FROM tblEntries ORDER BY rowid";
+// The names in memory are read in the order the view gives its rows: entries by rowid, each with its folder;
+// a slice of rows at a time, from ?1 on, at most ?2 rows.
+constexpr std::string_view kReadFolders =
+    "SELECT FolderId, FilePath FROM tblFolders WHERE FolderId >= ?1 ORDER BY FolderId LIMIT ?2";
+constexpr std::string_view kReadEntries =
+    "SELECT rowid, FileName, FileType, FolderId FROM tblEntries WHERE rowid >= ?1 ORDER BY rowid LIMIT ?2";
 // Statement 6 names tblFiles; once the names are in memory, a table of this connection's own answers it
 // (see NameTable.h), which reads the stored view by its full name whenever the names are not current.
 constexpr std::string_view kCreateNameTable = "CREATE VIRTUAL TABLE temp.tblFiles USING trovander_names";

@@ -98,62 +98,100 @@ void appendSlot(std::string& to, std::string_view text, size_t size) {
 
 }  // namespace
 
+namespace {
+// Rows of one read: each read is a transaction of its own, short enough that a writer waiting for it to end
+// (a rebuild's batch, another copy of the program) never runs out of patience.
+constexpr int64_t kSliceRows = 20000;
+
+// Reads a table a slice at a time in key order, each slice in a read transaction of its own, and gives
+// every row to take; false when take refused a row, or when another connection committed between two
+// slices (the slices would not be of one index), or when cancel was set.
+template <typename Take>
+bool readSliced(Connection& conn, std::string_view select, int64_t& version, const std::atomic<bool>& cancel,
+                Take take) {
+    Statement stmt = conn.prepare(select);
+    Statement dataVersion = conn.prepare(sql::kDataVersion);
+    int64_t from = std::numeric_limits<int64_t>::min();
+    for (;;) {
+        if (cancel.load(std::memory_order_relaxed)) return false;
+        conn.execute("BEGIN");
+        struct EndRead {
+            Connection& conn;
+            ~EndRead() { conn.tryExecute("COMMIT"); }
+        } endRead{conn};
+        dataVersion.reset();
+        if (!dataVersion.step()) return false;
+        const int64_t now = dataVersion.columnInt64(0);
+        if (version >= 0 && now != version) return false;
+        version = now;
+        dataVersion.reset();
+        stmt.reset();
+        stmt.bindInt64(1, from);
+        stmt.bindInt64(2, kSliceRows);
+        int64_t rows = 0, last = from;
+        while (stmt.step()) {
+            ++rows;
+            last = stmt.columnInt64(0);
+            if (!take(stmt)) return false;
+        }
+        stmt.reset();
+        if (rows < kSliceRows || last == std::numeric_limits<int64_t>::max()) return true;
+        from = last + 1;
+    }
+}
+}  // namespace
+
 std::shared_ptr<const NameArena> NameArena::load(Connection& conn, const std::atomic<bool>& cancel) {
     std::shared_ptr<NameArena> arena(new NameArena());
-    // One read transaction: the folders and the entries are of the same commit.
-    conn.execute("BEGIN");
-    struct EndRead {
-        Connection& conn;
-        ~EndRead() { conn.tryExecute("COMMIT"); }
-    } endRead{conn};
+    int64_t version = -1;  // the loader's own view of the file's data version, the same for every slice
 
     std::vector<int64_t> ids;
     bool dense = true;  // folder ids 1, 2, 3...: the id says the place
     arena->pathStart_.push_back(0);
-    Statement folders = conn.prepare(sql::kReadFolders);
-    while (folders.step()) {
-        if (!folders.columnIsInteger(0) || !folders.columnIsText(1)) return nullptr;
-        const int64_t id = folders.columnInt64(0);
-        dense = dense && id == static_cast<int64_t>(ids.size()) + 1;
-        ids.push_back(id);
-        arena->paths_.append(folders.columnText(1));
-        if (arena->paths_.size() > kMaxBytes || ids.size() >= kFolderBit) return nullptr;
-        arena->pathStart_.push_back(static_cast<uint32_t>(arena->paths_.size()));
-    }
-    folders = Statement();
+    const bool foldersRead =
+        readSliced(conn, sql::kReadFolders, version, cancel, [&](const Statement& folders) {
+            if (!folders.columnIsInteger(0) || !folders.columnIsText(1)) return false;
+            const int64_t id = folders.columnInt64(0);
+            dense = dense && id == static_cast<int64_t>(ids.size()) + 1;
+            ids.push_back(id);
+            arena->paths_.append(folders.columnText(1));
+            if (arena->paths_.size() > kMaxBytes || ids.size() >= kFolderBit) return false;
+            arena->pathStart_.push_back(static_cast<uint32_t>(arena->paths_.size()));
+            return true;
+        });
+    if (!foldersRead) return nullptr;
 
     arena->start_.push_back(0);
     std::string folded;
-    Statement entries = conn.prepare(sql::kReadEntries);
-    for (size_t row = 1; entries.step(); ++row) {
-        if ((row & 0xFFFF) == 0 && cancel.load(std::memory_order_relaxed)) return nullptr;
-        if (!entries.columnIsText(0) || !entries.columnIsText(1) || !entries.columnIsInteger(2))
-            return nullptr;
-        const std::string_view name = entries.columnText(0), type = entries.columnText(1);
-        if (type != "0" && type != "1") return nullptr;
-        if (name.find('\0') != std::string_view::npos) return nullptr;
-        // The view joins every entry with its folder; an entry whose folder is not there is not a row.
-        const int64_t id = entries.columnInt64(2);
-        size_t place = 0;
-        if (dense) {
-            if (id < 1 || id > static_cast<int64_t>(ids.size())) continue;
-            place = static_cast<size_t>(id - 1);
-        } else {
-            const auto hit = std::lower_bound(ids.begin(), ids.end(), id);
-            if (hit == ids.end() || *hit != id) continue;
-            place = static_cast<size_t>(hit - ids.begin());
-        }
-        foldUtf8Bytes(name, folded);
-        // One NUL at least after every name: no piece found runs from one name into the next.
-        const size_t slot = std::max(folded.size(), name.size()) + 1;
-        appendSlot(arena->folded_, folded, slot);
-        appendSlot(arena->names_, name, slot);
-        if (arena->names_.size() > kMaxBytes || arena->folder_.size() >= kFolderBit) return nullptr;
-        arena->start_.push_back(static_cast<uint32_t>(arena->names_.size()));
-        arena->folder_.push_back(static_cast<uint32_t>(place) | (type == "1" ? kFolderBit : 0));
-    }
-    entries = Statement();
-    if (cancel.load()) return nullptr;
+    const bool entriesRead =
+        readSliced(conn, sql::kReadEntries, version, cancel, [&](const Statement& entries) {
+            if (!entries.columnIsText(1) || !entries.columnIsText(2) || !entries.columnIsInteger(3))
+                return false;
+            const std::string_view name = entries.columnText(1), type = entries.columnText(2);
+            if (type != "0" && type != "1") return false;
+            if (name.find('\0') != std::string_view::npos) return false;
+            // The view joins every entry with its folder; an entry whose folder is not there is not a row.
+            const int64_t id = entries.columnInt64(3);
+            size_t place = 0;
+            if (dense) {
+                if (id < 1 || id > static_cast<int64_t>(ids.size())) return true;
+                place = static_cast<size_t>(id - 1);
+            } else {
+                const auto hit = std::lower_bound(ids.begin(), ids.end(), id);
+                if (hit == ids.end() || *hit != id) return true;
+                place = static_cast<size_t>(hit - ids.begin());
+            }
+            foldUtf8Bytes(name, folded);
+            // One NUL at least after every name: no piece found runs from one name into the next.
+            const size_t slot = std::max(folded.size(), name.size()) + 1;
+            appendSlot(arena->folded_, folded, slot);
+            appendSlot(arena->names_, name, slot);
+            if (arena->names_.size() > kMaxBytes || arena->folder_.size() >= kFolderBit) return false;
+            arena->start_.push_back(static_cast<uint32_t>(arena->names_.size()));
+            arena->folder_.push_back(static_cast<uint32_t>(place) | (type == "1" ? kFolderBit : 0));
+            return true;
+        });
+    if (!entriesRead || cancel.load()) return nullptr;
     arena->folded_.shrink_to_fit();
     arena->names_.shrink_to_fit();
     arena->start_.shrink_to_fit();

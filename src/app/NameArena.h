@@ -18,7 +18,9 @@ class Connection;
 // all folded names at once. Immutable once loaded, so any number of searches may read it at a time.
 class NameArena {
   public:
-    // Reads tblEntries and tblFolders through conn in one read transaction. Null when cancel was set, or
+    // Reads tblEntries and tblFolders through conn, a slice of rows in each read transaction so that no
+    // writer waits long, all of one commit (another connection's commit in between gives null). Null
+    // also when cancel was set, or
     // when the tables hold something the arena cannot stand for exactly (a value that is not text or an
     // integer where the schema says so, a type other than "0" and "1", a name with a NUL, more than
     // 4 GiB of names or paths): searches then go to the tables themselves. Throws StoreError as reads do.
