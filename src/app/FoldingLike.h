@@ -37,6 +37,9 @@ class LikePattern {
 // Folded code points of UTF-8 text (invalid bytes kept apart above the Unicode range).
 void foldUtf8(std::string_view text, std::vector<char32_t>& out);
 
+// Whether two names are the same but for the case of the letters A to Z (strncasecmp is POSIX-only).
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Registers LIKE(pattern, text) on the connection in place of the built-in one.
 void registerFoldingLike(sqlite3* db);
 
