@@ -16,6 +16,27 @@ namespace {
 
 bool isText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+// A REG_EXPAND_SZ value as the shell reads it: "%SystemRoot%\system32\NOTEPAD.EXE %1" names a program only
+// once its variables are put in, and CreateProcessW puts in none. "%1" is no variable and stays. The
+// value's own ending is kept: with a NUL at the end or without.
+std::u16string expanded(const std::u16string& value) {
+    const bool terminated = !value.empty() && value.back() == u'\0';
+    std::u16string source = value;
+    if (!terminated) source.push_back(u'\0');
+    std::u16string out(source.size() + 64, u'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD needed =
+            ExpandEnvironmentStringsW(wideChars(source), wideChars(out), static_cast<DWORD>(out.size()));
+        if (needed == 0) return value;  // left as it was when the system cannot expand it
+        if (needed <= out.size()) {
+            out.resize(terminated ? needed : needed - 1);
+            return out;
+        }
+        out.assign(needed, u'\0');
+    }
+    return value;
+}
+
 class RegistryAssociationStore : public AssociationStore {
   public:
     long openKey(const QByteArray& subKey, AssociationKey* key) override {
@@ -49,6 +70,7 @@ class RegistryAssociationStore : public AssociationStore {
         if (isText(type)) {
             std::u16string wide(data.size() / 2, u'\0');
             std::memcpy(wide.data(), data.data(), wide.size() * 2);
+            if (type == REG_EXPAND_SZ) wide = expanded(wide);
             value = narrowName(wide);
         } else {
             value.assign(reinterpret_cast<const char*>(data.data()), data.size());  // bytes as they are
