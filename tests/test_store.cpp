@@ -178,6 +178,11 @@ class TestStore : public QObject {
         QTest::newRow("empty matches empty only") << QByteArray("") << QByteArray("x") << false;
         QTest::newRow("underscores count characters") << QByteArray("__") << QByteArray("üß") << true;
         QTest::newRow("long text") << QByteArray("%needle%") << QByteArray(2000, 'x') + "NEEDLE" << true;
+        QTest::newRow("piece after a false start") << QByteArray("%aab%") << QByteArray("aaab") << true;
+        QTest::newRow("piece at the very end") << QByteArray("x%ab%") << QByteArray("xzzAB") << true;
+        QTest::newRow("first byte only where the piece cannot fit")
+            << QByteArray("%ba%") << QByteArray("aab") << false;
+        QTest::newRow("one-byte piece") << QByteArray("%b%") << QByteArray("aaB") << true;
     }
     void likePattern() {
         QFETCH(QByteArray, pattern);

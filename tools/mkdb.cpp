@@ -1,9 +1,8 @@
 // trovander-mkdb [--if-missing] FILE: makes an empty index database (both tables) at FILE.
 // It never overwrites a file; with --if-missing an existing file is left alone and counts as success.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/IndexStore.h"
@@ -19,8 +18,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: trovander-mkdb [--if-missing] FILE\n");
         return 2;
     }
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
+    // A link counts as there even when it points nowhere. The path is UTF-8, as the store opens it.
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(std::u8string(path.begin(), path.end()), error);
+    if (std::filesystem::exists(status)) {
         if (ifMissing) return 0;
         std::fprintf(stderr, "trovander-mkdb: %s already exists; it is left as it is.\n", path.c_str());
         return 1;

@@ -40,6 +40,9 @@ void foldUtf8(std::string_view text, std::vector<char32_t>& out);
 // folded code points contain a pattern's contain its folded bytes too.
 void foldUtf8Bytes(std::string_view text, std::string& out);
 
+// Whether two names are the same but for the case of the letters A to Z (strncasecmp is POSIX-only).
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Registers LIKE(pattern, text) on the connection in place of the built-in one.
 void registerFoldingLike(sqlite3* db);
 

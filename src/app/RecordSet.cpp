@@ -1,7 +1,6 @@
 #include "app/RecordSet.h"
 
-#include <strings.h>
-
+#include "app/FoldingLike.h"
 #include "app/Sqlite.h"
 
 namespace trovander {
@@ -23,9 +22,7 @@ RecordSet RecordSet::readAll(Statement& stmt) {
 
 int RecordSet::columnIndex(std::string_view name) const {
     for (size_t c = 0; c < columns_.size(); ++c) {
-        if (columns_[c].size() == name.size() &&
-            strncasecmp(columns_[c].data(), name.data(), name.size()) == 0)
-            return static_cast<int>(c);
+        if (equalsIgnoringAsciiCase(columns_[c], name)) return static_cast<int>(c);
     }
     return -1;
 }

@@ -1,47 +1,66 @@
-// Windows reader: FindFirstFileW/FindNextFileW under a path kept per handle; reparse points (junctions,
-// links) are recorded and never walked, as the POSIX reader treats links.
+// Windows reader: FindFirstFileExW/FindNextFileW under a path kept per handle; reparse points (junctions,
+// links) are recorded and never walked, as the POSIX reader treats links. Names are UTF-8 (unpaired
+// surrogates kept, see WideText.h) and paths go to the system in UTF-16.
 #include <windows.h>
 
+#include <cwchar>
 #include <map>
 
 #include "platform/FolderReader.h"
+#include "platform/WideText.h"
 
 namespace trovander {
 namespace {
 
-std::wstring widen(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
+// A drive root ("c:\") ends in its separator already; every other folder has none at the end.
+std::string childPath(const std::string& folder, const std::string& name) {
+    return folder.back() == '\\' ? folder + name : folder + "\\" + name;
 }
-std::string narrow(const wchar_t* w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
-    return s;
+
+// The errno values the walk knows, for the system's errors.
+int errnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+            return 13;  // EACCES
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return 12;  // ENOMEM
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return 24;  // EMFILE
+        default:
+            return 5;  // EIO
+    }
 }
 
 class WinFolderReader final : public FolderReader {
   public:
     int openRoot(const std::string& path) override { return add(path); }
     int openChild(int parent, const std::string& name) override {
-        const std::string& p = paths_.at(parent);
-        return add(p.back() == '\\' ? p + name : p + "\\" + name);
+        return add(childPath(paths_.at(parent), name));
     }
     int list(int handle, std::vector<FolderEntry>& out) override {
         out.clear();
+        const std::optional<std::u16string> pattern = widenName(childPath(paths_.at(handle), "*"));
+        if (!pattern) return 2;  // ENOENT: bytes that name no Windows folder
         WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW(widen(paths_.at(handle) + "\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED ? 13 : 5;
+        // Basic information only (no 8.3 names) and larger batches: the walk reads every folder once.
+        HANDLE h = FindFirstFileExW(wideChars(*pattern), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                    FIND_FIRST_EX_LARGE_FETCH);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            // A drive root has no "." or "..": an empty one finds nothing, which is not a failure.
+            return error == ERROR_FILE_NOT_FOUND ? 0 : errnoOf(error);
+        }
         do {
             if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
             const bool dir = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
             const bool reparse = fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-            out.push_back({narrow(fd.cFileName), dir, dir && !reparse});
+            out.push_back({narrowName(fd.cFileName, wcslen(fd.cFileName)), dir, dir && !reparse});
         } while (FindNextFileW(h, &fd));
+        const DWORD error = GetLastError();
         FindClose(h);
-        return 0;
+        // A listing that broke off is a failure, not a shorter folder.
+        return error == ERROR_NO_MORE_FILES ? 0 : errnoOf(error);
     }
     void close(int handle) override { paths_.erase(handle); }
     int openParent(int handle) override {
@@ -57,7 +76,9 @@ class WinFolderReader final : public FolderReader {
 
   private:
     int add(const std::string& path) {
-        const DWORD attrs = GetFileAttributesW(widen(path).c_str());
+        const std::optional<std::u16string> widePath = widenName(path);
+        if (!widePath || path.empty()) return -2;
+        const DWORD attrs = GetFileAttributesW(wideChars(*widePath));
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY)) return -2;
         paths_[next_] = path;
         return next_++;

@@ -3,16 +3,10 @@
 #include <windows.h>
 
 #include "platform/RebuildLock.h"
+#include "platform/WideText.h"
 
 namespace trovander {
 namespace {
-
-std::wstring widen(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
 
 class WinRebuildLock final : public RebuildLock {
   public:
@@ -27,7 +21,12 @@ class WinRebuildLock final : public RebuildLock {
 
 RebuildLock::Attempt RebuildLock::tryAcquire(const std::string& path) {
     Attempt attempt;
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+    const std::optional<std::u16string> widePath = widenName(path);
+    if (!widePath) {
+        attempt.error = ERROR_INVALID_NAME;  // bytes that name no Windows file
+        return attempt;
+    }
+    HANDLE file = CreateFileW(wideChars(*widePath), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
