@@ -1,7 +1,6 @@
 #include "app/NameArena.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -10,53 +9,15 @@
 #include "app/IndexStore.h"
 #include "app/Sqlite.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define TROVANDER_SSE2 1
-#endif
-
 namespace trovander {
 
 namespace {
 
-constexpr size_t kNotFound = std::numeric_limits<size_t>::max();
 // Offsets are 32-bit: an index with more bytes of names or paths than this is searched in the tables.
 constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max() - 1;
 // Below this many bytes of names a second thread costs more than it saves.
 constexpr size_t kBytesPerThread = size_t(1) << 20;
 constexpr unsigned kMaxThreads = 8;
-
-// The first place of needle in hay, kNotFound when there is none. Compares the needle's first and last
-// bytes against sixteen places at once and checks the rest only where both agree: on folded names this
-// runs at memory speed, where a byte-by-byte search would look at every byte several times.
-size_t findBytes(const char* hay, size_t n, std::string_view needle) {
-    const size_t k = needle.size();
-    if (k == 0) return 0;
-    if (n < k) return kNotFound;
-    if (k == 1) {
-        const void* hit = std::memchr(hay, needle[0], n);
-        return hit ? static_cast<size_t>(static_cast<const char*>(hit) - hay) : kNotFound;
-    }
-    size_t i = 0;
-#if TROVANDER_SSE2
-    const __m128i first = _mm_set1_epi8(needle[0]);
-    const __m128i last = _mm_set1_epi8(needle[k - 1]);
-    for (; i + k - 1 + 16 <= n; i += 16) {
-        const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i));
-        const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i + k - 1));
-        auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(atFirst, first), _mm_cmpeq_epi8(atLast, last))));
-        while (mask != 0) {
-            const size_t at = i + static_cast<size_t>(std::countr_zero(mask));
-            if (std::memcmp(hay + at + 1, needle.data() + 1, k - 2) == 0) return at;
-            mask &= mask - 1;
-        }
-    }
-#endif
-    const std::string_view rest(hay + i, n - i);
-    const size_t at = rest.find(needle);
-    return at == std::string_view::npos ? kNotFound : i + at;
-}
 
 // What a pattern asks of the folded names: its longest literal piece, folded, which every matching name
 // contains; and whether containing it is already the whole match ("%piece%" with an ASCII piece, where
@@ -239,8 +200,8 @@ void NameArena::matchRange(std::string_view pattern, size_t from, size_t to,
     const size_t end = start_[to];
     size_t pos = start_[from], entry = from;
     while (pos < end) {
-        const size_t at = findBytes(base + pos, end - pos, plan.piece);
-        if (at == kNotFound) break;
+        const size_t at = findBytes(std::string_view(base + pos, end - pos), plan.piece);
+        if (at == std::string_view::npos) break;
         entry = entryAt(pos + at, entry);
         if (plan.pieceIsMatch || like.matches(name(entry))) out.push_back(static_cast<uint32_t>(entry));
         pos = start_[entry + 1];
