@@ -2,7 +2,7 @@
 #include <QDateTime>
 #include <cstdio>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "results/Opener.h"
 #include "ui/DesktopUrlOpener.h"
 #include "ui/SingleInstance.h"

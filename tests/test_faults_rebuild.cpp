@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <set>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "indexer/IndexBuilder.h"
 #include "results/ResultsModel.h"
 #include "search/Search.h"

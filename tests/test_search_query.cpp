@@ -6,7 +6,7 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "results/ResultsModel.h"
 #include "search/CellText.h"
 #include "search/Search.h"

@@ -7,8 +7,8 @@
 
 #include "ClickLabel.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
-#include "app/IndexStore.h"
+#include "store/EndProgram.h"
+#include "store/IndexStore.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"

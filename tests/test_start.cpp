@@ -9,7 +9,7 @@
 #include <set>
 
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "platform/RebuildLock.h"

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 #include "ui/SingleInstance.h"
 #include "ui/StartUp.h"

@@ -16,7 +16,7 @@
 #include "PictureBox.h"
 #include "StartUp.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmStart.h"

@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "indexer/IndexBuilder.h"
 #include "support/FailingFolderReader.h"
 #include "support/Fixtures.h"

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "bench_tree.h"
 #include "indexer/IndexBuilder.h"
 #include "indexer/RebuildProgress.h"

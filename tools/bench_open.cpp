@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "bench.h"
 #include "bench_tree.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "Windows.h"
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "bench.h"
 #include "bench_tree.h"
 #include "frmMain.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "indexer/IndexBuilder.h"
 
 int main(int argc, char** argv) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 int main(int argc, char** argv) {
     bool ifMissing = false;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "ui/Windows.h"
 #include "ui/frmAbout.h"
 #include "ui/frmAboutProgrammer.h"

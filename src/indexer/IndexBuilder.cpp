@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "platform/DriveNames.h"
 
 namespace trovander {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "indexer/RecordWriter.h"
 #include "platform/FolderReader.h"
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/IndexStore.h"
-#include "app/Sqlite.h"
+#include "store/IndexStore.h"
+#include "store/Sqlite.h"
 #include "results/ResultsModel.h"
 
 namespace trovander {

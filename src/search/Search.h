@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RecordSet.h"
+#include "store/RecordSet.h"
 
 namespace trovander {
 

@@ -5,7 +5,7 @@
 #include <QWindow>
 #include <cmath>
 
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 
 namespace trovander {
 

@@ -7,7 +7,7 @@
 #include "SiteAddress.h"
 #include "Skin.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"
 

@@ -11,7 +11,7 @@
 #include "platform/Services.h"
 
 // Search includes: frmMain_search.cpp
-#include "app/RecordSet.h"
+#include "store/RecordSet.h"
 #include "search/Search.h"
 
 namespace trovander {

@@ -3,7 +3,7 @@
 
 #include "MessagePlacement.h"
 #include "Windows.h"
-#include "app/Sqlite.h"
+#include "store/Sqlite.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"

@@ -8,7 +8,7 @@
 
 #include "Skin.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmAbout.h"
 
 namespace trovander {

@@ -1,6 +1,6 @@
 // The results window's own actions: sorting by a column, New Search and End.
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmMain.h"
 #include "frmResult.h"
 

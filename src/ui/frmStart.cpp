@@ -5,7 +5,7 @@
 
 #include "Skin.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 
 namespace trovander {
 

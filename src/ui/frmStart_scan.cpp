@@ -5,7 +5,7 @@
 
 #include "MessagePlacement.h"
 #include "Windows.h"
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "indexer/Staleness.h"

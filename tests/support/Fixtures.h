@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 namespace trovander::testing {
 

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 
 namespace trovander::testing {
 

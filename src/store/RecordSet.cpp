@@ -1,8 +1,8 @@
-#include "app/RecordSet.h"
+#include "store/RecordSet.h"
 
 #include <strings.h>
 
-#include "app/Sqlite.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 

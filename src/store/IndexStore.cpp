@@ -1,4 +1,4 @@
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 #include <cerrno>
 #include <cstring>

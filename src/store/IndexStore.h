@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/RecordSet.h"
-#include "app/Sqlite.h"
+#include "store/RecordSet.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 

@@ -1,4 +1,4 @@
-#include "app/FoldingLike.h"
+#include "store/FoldingLike.h"
 
 #include <QChar>
 #include <algorithm>

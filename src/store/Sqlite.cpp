@@ -1,4 +1,4 @@
-#include "app/Sqlite.h"
+#include "store/Sqlite.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/FoldingLike.h"
+#include "store/FoldingLike.h"
 
 namespace trovander {
 

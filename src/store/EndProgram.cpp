@@ -1,4 +1,4 @@
-#include "app/EndProgram.h"
+#include "store/EndProgram.h"
 
 #include <unistd.h>
 
