@@ -7,7 +7,7 @@
 #include "ui/DesktopUrlOpener.h"
 #include "ui/SingleInstance.h"
 #include "ui/StartUp.h"
-#include "ui/Windows.h"
+#include "ui/WindowSet.h"
 #include "ui/frmStart.h"
 
 int main(int argc, char** argv) {

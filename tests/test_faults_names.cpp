@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <cstdio>
 
-#include "Windows.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "results/Opener.h"

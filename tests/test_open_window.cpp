@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "ClickLabel.h"
-#include "Windows.h"
+#include "WindowSet.h"
 #include "frmResult.h"
 #include "platform/AssociationStore_memory.h"
 #include "results/Opener.h"

@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "results/ResultsModel.h"
-#include "search/CellText.h"
+#include "results/CellText.h"
 
 using namespace trovander;
 

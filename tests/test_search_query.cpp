@@ -8,7 +8,7 @@
 
 #include "store/IndexStore.h"
 #include "results/ResultsModel.h"
-#include "search/CellText.h"
+#include "results/CellText.h"
 #include "search/Search.h"
 #include "support/Fixtures.h"
 

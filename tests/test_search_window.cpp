@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "ClickLabel.h"
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "store/IndexStore.h"
 #include "frmMain.h"
 #include "frmResult.h"

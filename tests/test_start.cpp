@@ -8,8 +8,8 @@
 #include <memory>
 #include <set>
 
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "platform/RebuildLock.h"

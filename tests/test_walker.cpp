@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 #include "indexer/IndexBuilder.h"
 #include "support/FailingFolderReader.h"
 #include "support/Fixtures.h"

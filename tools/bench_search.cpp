@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Windows.h"
+#include "WindowSet.h"
 #include "store/IndexStore.h"
 #include "bench.h"
 #include "bench_tree.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 #include "indexer/IndexBuilder.h"
 
 int main(int argc, char** argv) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "store/IndexStore.h"
-#include "ui/Windows.h"
+#include "ui/WindowSet.h"
 #include "ui/frmAbout.h"
 #include "ui/frmAboutProgrammer.h"
 #include "ui/frmMain.h"

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 #include "platform/DriveNames.h"
 
 namespace trovander {

@@ -4,7 +4,7 @@
 
 #include "platform/AssociationStore.h"
 #include "platform/Launcher.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 #include "results/ResultsModel.h"
 
 namespace trovander {

@@ -10,7 +10,7 @@
 
 #include "platform/Launcher.h"
 #include "results/Opener.h"
-#include "search/CellText.h"
+#include "results/CellText.h"
 
 namespace trovander {
 

@@ -5,7 +5,7 @@
 #include <QWindow>
 #include <cmath>
 
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 

@@ -6,8 +6,8 @@
 #include "KeyCodes.h"
 #include "SiteAddress.h"
 #include "Skin.h"
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"
 

@@ -8,7 +8,7 @@
 #include "BorderlessWindow.h"
 #include "ClickLabel.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 // Search includes: frmMain_search.cpp
 #include "store/RecordSet.h"

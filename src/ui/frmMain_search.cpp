@@ -2,12 +2,12 @@
 #include <exception>
 
 #include "MessagePlacement.h"
-#include "Windows.h"
+#include "WindowSet.h"
 #include "store/Sqlite.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
-#include "search/CellText.h"
+#include "results/CellText.h"
 
 namespace trovander {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "Skin.h"
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "frmAbout.h"
 
 namespace trovander {

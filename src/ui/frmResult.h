@@ -8,7 +8,7 @@
 #include "ClickLabel.h"
 #include "ImageList.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 #include "results/ResultsModel.h"
 
 // Results includes: frmResult_results.cpp

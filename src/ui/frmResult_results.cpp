@@ -1,6 +1,6 @@
 // The results window's own actions: sorting by a column, New Search and End.
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmResult.h"
 

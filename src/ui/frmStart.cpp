@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 
 #include "Skin.h"
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 

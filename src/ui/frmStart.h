@@ -6,7 +6,7 @@
 #include "ClickLabel.h"
 #include "FormWindow.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 // Rebuild includes: frmStart_scan.cpp
 #include <QLabel>

@@ -4,8 +4,8 @@
 #include <QFontMetrics>
 
 #include "MessagePlacement.h"
-#include "Windows.h"
-#include "store/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "indexer/Staleness.h"

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander::testing {
 

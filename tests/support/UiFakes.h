@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <memory>
 
-#include "platform/Services.h"
+#include "ui/Services.h"
 #include "support/Fixtures.h"
-#include "ui/Windows.h"
+#include "ui/WindowSet.h"
 
 namespace trovander::testing {
 

@@ -1,4 +1,4 @@
-#include "store/EndProgram.h"
+#include "platform/ProgramEnd.h"
 
 #include <unistd.h>
 
