@@ -37,6 +37,8 @@ case "${1:-run}" in
     exec build/trovander
     ;;
   test)
+    # The floors' direction first: a header of a higher floor included anywhere fails the run.
+    bash scripts/check-includes.sh
     cd build
     status=0
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 || status=$?

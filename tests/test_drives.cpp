@@ -8,8 +8,10 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
+#include "platform/FolderReader.h"
 #include "platform/DriveProbe.h"
+#include "platform/MountTable.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"
 
@@ -291,15 +293,13 @@ void TestDrives::boundOrNestedMountWalkedOnce() {
     };
 
     TempIndex index;
-    IndexBuilder builder(index.store(), RebuildHooks{});
+    const auto folders = makeSystemFolderReader();
+    Rebuild rebuild(index.store(), *probe, *folders, [] { return QDateTime::currentDateTime(); });
+    RebuildReport quiet;
+    rebuild.run(quiet);
     std::vector<std::string> offered;
-    for (const std::string& d : probe->candidates())
-        if (probe->ValidDrive(d)) {
-            builder.Drives.push_back(d);
-            offered.push_back(relative(d));
-        }
+    for (const std::string& d : rebuild.drives()) offered.push_back(relative(d));
     QCOMPARE(joined(offered), drives);
-    builder.ScanDrives();
 
     QStringList got;
     for (const auto& [path, name, type] : index.records())

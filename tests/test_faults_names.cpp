@@ -11,10 +11,12 @@
 #include "results/Opener.h"
 #include "support/Fixtures.h"
 #include "support/OpenFakes.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
 using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
+using trovander::testing::SystemOpening;
 using trovander::testing::TempXdg;
 
 class TestFaultsNames : public QObject {
@@ -57,6 +59,8 @@ private Q_SLOTS:
         xdg.associateRecorderWithTvt();
         Services services;
         services.store = &index.store();
+        testing::EndRecorder end;
+        services.end = &end.program;
         SystemOpening opening(services);
         Windows windows(services);
 

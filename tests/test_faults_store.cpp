@@ -110,10 +110,8 @@ class TestFaultsStore : public QObject {
             QCOMPARE(store->searchFiles("old").RecordCount(), 1);
             TempTree tree;
             tree.file("new.txt");
-            IndexBuilder builder(*store, {});
-            builder.Drives.push_back(tree.root());
             try {
-                builder.ScanDrives();
+                testing::rebuildOver(*store, {tree.root()});
                 QFAIL("rebuilt an index another process is writing");
             } catch (const StoreError& e) {
                 QCOMPARE(e.fault(), StoreFault::Locked);
@@ -205,10 +203,8 @@ class TestFaultsStore : public QObject {
         if (!store) return;  // the damage was found on opening, which says the same
         TempTree tree;
         tree.file("fresh/new.txt");
-        IndexBuilder builder(*store, {});
-        builder.Drives.push_back(tree.root());
         try {
-            builder.ScanDrives();
+            testing::rebuildOver(*store, {tree.root()});
         } catch (const StoreError& e) {
             QFAIL(e.what());
         }
@@ -260,12 +256,10 @@ class TestFaultsStore : public QObject {
         auto store = IndexStore::open(index.path());
         QVERIFY2(timer.elapsed() < kBusyWaitMs / 2,
                  qPrintable(QString("opening took %1 ms").arg(timer.elapsed())));
-        IndexBuilder builder(*store, {});
         TempTree tree;
-        builder.Drives.push_back(tree.root());
         timer.restart();
         try {
-            builder.ScanDrives();
+            testing::rebuildOver(*store, {tree.root()});
             QFAIL("rebuilt an index another process is writing");
         } catch (const StoreError& e) {
             QCOMPARE(e.fault(), StoreFault::Locked);
@@ -284,9 +278,7 @@ class TestFaultsStore : public QObject {
         if (::mount(tree.path("top").c_str(), tree.path("top/inner").c_str(), nullptr, MS_BIND, nullptr) != 0)
             QSKIP("this machine refuses a bind mount");
         TempIndex index;
-        IndexBuilder builder(index.store(), {});
-        builder.Drives.push_back(tree.root());
-        builder.ScanDrives();
+        testing::rebuildOver(index.store(), {tree.root()});
         ::umount2(tree.path("top/inner").c_str(), MNT_DETACH);
         // The mount inside is its own drive: recorded as a folder, not walked again.
         auto records = index.records();

@@ -196,9 +196,9 @@ class TestUiShow : public QObject {
         } else if (owner == "start") {
             frmStart& start = ui.windows().start();
             // The rebuild that would follow is not wanted here: the program "ends" at once after the box.
-            start.runMessageBox = [](QMessageBox& box) {
+            start.runMessageBox = [&ui](QMessageBox& box) {
                 box.exec();
-                EndProgramNow();
+                ui.services().end->endNow();
             };
             start.show();  // an empty index: the message comes before the window
         } else {

@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/DriveProbe.h"
+#include "platform/MountTable.h"
 
 namespace trovander {
 namespace {

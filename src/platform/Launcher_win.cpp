@@ -7,8 +7,6 @@
 
 namespace trovander {
 
-char folderSeparator() { return '\\'; }
-
 namespace {
 
 WORD showCommand(WindowStyle style) {

@@ -11,7 +11,6 @@
 #include "ui/Services.h"
 
 // Search includes: frmMain_search.cpp
-#include "store/RecordSet.h"
 #include "search/Search.h"
 
 namespace trovander {
@@ -45,7 +44,6 @@ class frmMain : public BorderlessWindow {
     // Key release in txtSearch: key code as keyCodeOf gives it (13 for Enter), shift state as shiftStateOf.
     void txtSearch_KeyUp(int& keyCode, int shift);
     void cmdSearch_Click();
-    void AddResultRow(RecordSet& records);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

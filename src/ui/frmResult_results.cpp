@@ -17,6 +17,6 @@ void frmResult::cmdNewSearch_Click() {
     windows_.main().show();
 }
 
-void frmResult::cmdClose_Click() { EndProgramNow(); }
+void frmResult::cmdClose_Click() { services_.end->endNow(); }
 
 }  // namespace trovander

@@ -103,7 +103,7 @@ void frmStart::showEvent(QShowEvent* event) {
 
 void frmStart::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (!programEnding()) EndProgramNow();
+    if (!services_.end->ending()) services_.end->endNow();
 }
 
 }  // namespace trovander

@@ -1,10 +1,15 @@
 #include "support/Fixtures.h"
 
+#include "platform/DriveProbe.h"
+#include "results/ResultsModel.h"
+#include "platform/FolderReader.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QtGlobal>
@@ -142,6 +147,34 @@ int runTool(const std::string& tool, const std::vector<std::string>& args, std::
     p.waitForFinished(600000);
     if (output) *output = p.readAll().toStdString();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+IndexBuilder::Counts rebuildOver(IndexStore& store, const std::vector<std::string>& roots, FolderReader* reader,
+                                 RebuildReport* report) {
+    const std::unique_ptr<DriveProbe> drives = makeListDriveProbe(roots);
+    std::unique_ptr<FolderReader> system;
+    if (!reader) {
+        system = makeSystemFolderReader();
+        reader = system.get();
+    }
+    RebuildReport quiet;
+    Rebuild rebuild(store, *drives, *reader, [] { return QDateTime::currentDateTime(); });
+    rebuild.run(report ? *report : quiet);
+    return rebuild.counts();
+}
+
+void appendFound(ResultsModel& list, std::string_view name, std::string_view folder, int64_t sizeBytes,
+                 int64_t modifiedSecs) {
+    ResultRows rows;
+    rows.addFile(name, folder);
+    rows.setFound(0, sizeBytes, modifiedSecs);
+    list.append(std::move(rows));
+}
+
+void appendFolder(ResultsModel& list, std::string_view name, std::string_view folder) {
+    ResultRows rows;
+    rows.addFolder(name, folder);
+    list.append(std::move(rows));
 }
 
 }  // namespace trovander::testing

@@ -1,5 +1,7 @@
 #include "support/StartFakes.h"
 
+#include "platform/MountTable.h"
+
 #include <sys/mount.h>
 
 #include <QDir>
