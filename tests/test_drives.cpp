@@ -207,7 +207,7 @@ void TestDrives::probeOpensMountRoots() {
     auto probe = makeMountTableDriveProbe([table] { return table; });
     // Every real mount is a candidate; the probe decides which of them are walked.
     QCOMPARE(joined(probe->candidates()), QString::fromStdString(point));
-    QCOMPARE(probe->ValidDrive(point), passes);
+    QCOMPARE(probe->validDrive(point), passes);
 }
 
 void TestDrives::machineAgreesWithFindmnt() {
@@ -228,7 +228,7 @@ void TestDrives::machineAgreesWithFindmnt() {
     auto probe = makeSystemDriveProbe();
     std::vector<std::string> walked;
     for (const std::string& d : probe->candidates())
-        if (probe->ValidDrive(d)) walked.push_back(d);
+        if (probe->validDrive(d)) walked.push_back(d);
     qInfo("findmnt real file systems: %s", qPrintable(joined({realTargets.begin(), realTargets.end()})));
     qInfo("probe drives:              %s", qPrintable(joined(walked)));
 

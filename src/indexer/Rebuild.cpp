@@ -18,7 +18,7 @@ Rebuild::Outcome Rebuild::run(RebuildReport& report) {
         if (report.stopRequested()) return Outcome::Stopped;
         bool valid = false;
         try {
-            valid = probe_.ValidDrive(drive);
+            valid = probe_.validDrive(drive);
         } catch (...) {
             // A probe that fails in any way leaves the drive out.
         }

@@ -7,7 +7,7 @@ class ListDriveProbe final : public DriveProbe {
   public:
     explicit ListDriveProbe(std::vector<std::string> roots) : roots_(std::move(roots)) {}
     std::vector<std::string> candidates() override { return roots_; }
-    bool ValidDrive(const std::string&) override { return true; }
+    bool validDrive(const std::string&) override { return true; }
 
   private:
     std::vector<std::string> roots_;

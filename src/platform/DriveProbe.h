@@ -15,7 +15,7 @@ class DriveProbe {
     virtual std::vector<std::string> candidates() = 0;
     // True when the drive can be walked now: made the current drive on Windows, its root folder opened
     // elsewhere. A failure is an answer (false), never an exception.
-    virtual bool ValidDrive(const std::string& drive) = 0;
+    virtual bool validDrive(const std::string& drive) = 0;
 };
 
 // The platform's own probe.

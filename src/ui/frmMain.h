@@ -56,19 +56,17 @@ class frmMain : public BorderlessWindow {
     Services& services_;
 
   public:
-    // ---- Search, public part: frmMain_search.cpp ----
+    // Search (frmMain_search.cpp):
     // How a message box is run; a test replaces it to read the box instead of waiting on it.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
     // Whether the index has been read into the page cache since the window was made.
     bool indexWarm() const { return warmUp_.done(); }
-    // ---- end of search, public part ----
 
   private:
-    // ---- Search state: frmMain_search.cpp ----
+    // Search (frmMain_search.cpp):
     // Reads the index once the event loop is idle, so that the first search finds it decrypted in memory.
     IndexWarmUp warmUp_{services_.store};
     bool searchRunning_ = false;
-    // ---- end of search state ----
 };
 
 }  // namespace trovander
