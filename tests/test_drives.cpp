@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include "indexer/Rebuild.h"
-#include "platform/FolderReader.h"
 #include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
 #include "platform/MountTable.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"

@@ -14,9 +14,9 @@
 #include "support/UiFakes.h"
 
 using namespace trovander;
+using trovander::testing::SystemOpening;
 using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
-using trovander::testing::SystemOpening;
 using trovander::testing::TempXdg;
 
 class TestFaultsNames : public QObject {

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <set>
 
-#include "store/IndexStore.h"
 #include "indexer/IndexBuilder.h"
 #include "results/ResultsModel.h"
 #include "search/Search.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;

@@ -23,8 +23,8 @@ using trovander::testing::appendFolder;
 using trovander::testing::appendFound;
 using trovander::testing::LaunchRequest;
 using trovander::testing::RecordingLauncher;
-using trovander::testing::TempIndex;
 using trovander::testing::SystemOpening;
+using trovander::testing::TempIndex;
 using trovander::testing::TempXdg;
 
 namespace {

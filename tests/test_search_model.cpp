@@ -2,8 +2,8 @@
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
-#include "results/ResultsModel.h"
 #include "results/CellText.h"
+#include "results/ResultsModel.h"
 
 using namespace trovander;
 

@@ -6,10 +6,10 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
-#include "store/IndexStore.h"
-#include "results/ResultsModel.h"
 #include "results/CellText.h"
+#include "results/ResultsModel.h"
 #include "search/Search.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;

@@ -7,11 +7,11 @@
 
 #include "ClickLabel.h"
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
-#include "store/IndexStore.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
+#include "platform/ProgramEnd.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;

@@ -9,10 +9,10 @@
 #include <set>
 
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "platform/FolderReader.h"
+#include "platform/ProgramEnd.h"
 #include "platform/RebuildLock.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"

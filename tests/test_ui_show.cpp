@@ -16,10 +16,10 @@
 #include "PictureBox.h"
 #include "StartUp.h"
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmStart.h"
+#include "platform/ProgramEnd.h"
 #include "support/UiFakes.h"
 
 using namespace trovander;

@@ -9,8 +9,8 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "platform/ProgramEnd.h"
 #include "indexer/Rebuild.h"
+#include "platform/ProgramEnd.h"
 #include "support/FailingFolderReader.h"
 #include "support/Fixtures.h"
 
@@ -219,7 +219,8 @@ class TestWalker : public QObject {
             try {
                 auto store = IndexStore::open(db);
                 WalkReport report;
-                const IndexBuilder::Counts counts = testing::rebuildOver(*store, {tree.root()}, nullptr, &report);
+                const IndexBuilder::Counts counts =
+                    testing::rebuildOver(*store, {tree.root()}, nullptr, &report);
                 yields = report.yields;
                 ::_exit(counts.refused == 1 ? yields : 91);
             } catch (...) {

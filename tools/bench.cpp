@@ -14,12 +14,12 @@
 #include <filesystem>
 #include <string>
 
-#include "store/IndexStore.h"
 #include "bench_tree.h"
 #include "indexer/Rebuild.h"
 #include "indexer/RebuildProgress.h"
 #include "platform/DriveProbe.h"
 #include "platform/FolderReader.h"
+#include "store/IndexStore.h"
 
 namespace {
 

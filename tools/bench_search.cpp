@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "WindowSet.h"
-#include "store/IndexStore.h"
 #include "bench.h"
 #include "bench_tree.h"
 #include "frmMain.h"
 #include "frmResult.h"
+#include "store/IndexStore.h"
 
 namespace {
 

@@ -93,10 +93,12 @@ int main(int argc, char** argv) {
         // Rows as a search gathers them, with sizes and times as a look-up would find them.
         trovander::ResultRows rows;
         rows.addFile("report.odt", "/home/user/Documents");
-        rows.setFound(0, /*sizeBytes=*/18944, QDateTime(QDate(2024, 2, 3), QTime(10, 15, 42)).toSecsSinceEpoch());
+        rows.setFound(0, /*sizeBytes=*/18944,
+                      QDateTime(QDate(2024, 2, 3), QTime(10, 15, 42)).toSecsSinceEpoch());
         rows.addFolder("Documents", "/home/user");
         rows.addFile("holiday.jpg", "/home/user/Pictures/2023");
-        rows.setFound(2, /*sizeBytes=*/2411725, QDateTime(QDate(2023, 8, 21), QTime(18, 2, 7)).toSecsSinceEpoch());
+        rows.setFound(2, /*sizeBytes=*/2411725,
+                      QDateTime(QDate(2023, 8, 21), QTime(18, 2, 7)).toSecsSinceEpoch());
         windows.result().results().append(std::move(rows));
         windows.result().lblSearchResult->setText(QStringLiteral("3 item(s) found"));
     }

@@ -29,6 +29,8 @@ Rebuild::Outcome Rebuild::run(RebuildReport& report) {
     return builder_.stopped() ? Outcome::Stopped : Outcome::Done;
 }
 
-IndexAge indexAge(IndexStore& store, const QDateTime& now) { return judgeIndexAge(store.selectStamps(), now); }
+IndexAge indexAge(IndexStore& store, const QDateTime& now) {
+    return judgeIndexAge(store.selectStamps(), now);
+}
 
 }  // namespace trovander

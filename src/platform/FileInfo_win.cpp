@@ -15,8 +15,8 @@ namespace {
 bool toWide(const std::string& utf8, std::wstring& wide) {
     wide.clear();
     if (utf8.empty()) return true;
-    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
+    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                        static_cast<int>(utf8.size()), nullptr, 0);
     if (n <= 0) return false;
     wide.resize(static_cast<size_t>(n));
     return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
@@ -44,7 +44,8 @@ bool FileInfo::lookUp(std::string_view folder, std::string_view name, FileFacts&
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    facts.sizeBytes = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    facts.sizeBytes =
+        static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     facts.modifiedSecs = unixSeconds(data.ftLastWriteTime);
     return true;
 }

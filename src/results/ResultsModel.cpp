@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "platform/Launcher.h"
-#include "results/Opener.h"
 #include "results/CellText.h"
+#include "results/Opener.h"
 
 namespace trovander {
 

@@ -108,9 +108,8 @@ void addRecord(std::string_view fileName, std::string_view filePath, std::string
 
 bool sameLettersAscii(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // Fields are read by name in any letter case, so "Filepath" reads FilePath; -1 when there is none.
@@ -147,7 +146,8 @@ void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
     }
 }
 
-SearchRun::SearchRun(IndexStore* store, const QString& searchText, Where where) : store_(store), where_(where) {
+SearchRun::SearchRun(IndexStore* store, const QString& searchText, Where where)
+    : store_(store), where_(where) {
     const QByteArray text = searchText.toUtf8();
     pattern_ = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
 }

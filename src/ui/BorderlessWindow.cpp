@@ -11,7 +11,9 @@ namespace trovander {
 
 BorderlessWindow::BorderlessWindow(const QString& caption, QSize clientSize, const QString& backgroundRole,
                                    QSize pictureSize, Services& services)
-    : SkinnedWindow(caption, clientSize, backgroundRole, pictureSize), Timer1(new QTimer(this)), shellServices_(services) {
+    : SkinnedWindow(caption, clientSize, backgroundRole, pictureSize),
+      Timer1(new QTimer(this)),
+      shellServices_(services) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(0);
     Timer1->setTimerType(Qt::PreciseTimer);

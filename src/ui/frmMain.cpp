@@ -7,9 +7,9 @@
 #include "SiteAddress.h"
 #include "Skin.h"
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 

@@ -3,12 +3,12 @@
 
 #include "MessagePlacement.h"
 #include "WindowSet.h"
-#include "search/Search.h"
-#include "store/Sqlite.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
 #include "results/CellText.h"
+#include "search/Search.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 

@@ -8,8 +8,8 @@
 
 #include "Skin.h"
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmAbout.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 namespace {

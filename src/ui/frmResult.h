@@ -8,8 +8,8 @@
 #include "ClickLabel.h"
 #include "ImageList.h"
 #include "PictureBox.h"
-#include "ui/Services.h"
 #include "results/ResultsModel.h"
+#include "ui/Services.h"
 
 // Results includes: frmResult_results.cpp
 // Opening includes: frmResult_open.cpp
@@ -81,7 +81,6 @@ class frmResult : public BorderlessWindow {
     Services& services_;
 
   public:
-
     // Opening (frmResult_open.cpp):
     // Runs the open action's message box (a status number, or a program that would not start) modally.
     // Tests replace it to read the box or answer it at once.

@@ -1,8 +1,8 @@
 // The results window's own actions: sorting by a column, New Search and End.
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmResult.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 

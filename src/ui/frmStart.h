@@ -1,20 +1,18 @@
 // The start window: the index's state, then Continue, Scan pc and Exit.
 #pragma once
 
+#include <QLabel>
+#include <QMessageBox>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "ClickLabel.h"
 #include "FormWindow.h"
 #include "PictureBox.h"
-#include "ui/Services.h"
-
-#include <QLabel>
-#include <QMessageBox>
-#include <functional>
-#include <memory>
-
 #include "indexer/Rebuild.h"
 #include "indexer/RebuildProgress.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

@@ -5,10 +5,10 @@
 
 #include "MessagePlacement.h"
 #include "WindowSet.h"
-#include "platform/ProgramEnd.h"
 #include "frmMain.h"
 #include "frmStart.h"
 #include "indexer/Rebuild.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
@@ -124,7 +124,8 @@ Rebuild& frmStart::rebuild() {
 }
 
 void frmStart::newRebuild() {
-    rebuild_ = std::make_unique<Rebuild>(*services_.store, *services_.drives, *services_.folders, services_.now);
+    rebuild_ =
+        std::make_unique<Rebuild>(*services_.store, *services_.drives, *services_.folders, services_.now);
 }
 
 void frmStart::showStaleMessage() {
@@ -146,7 +147,8 @@ bool frmStart::scanAndRebuild() {
     // Made for each scan, over the services as they are now.
     newRebuild();
     Rebuild& rebuild = *rebuild_;
-    StartWindowReport report(services_, progress_, *lblProgress, [this](const QString& text) { showStatus(text); });
+    StartWindowReport report(services_, progress_, *lblProgress,
+                             [this](const QString& text) { showStatus(text); });
     // Once the walk has begun, its last count and whole time stay up, whichever way the rebuild ends.
     struct FinalCount {
         frmStart& window;

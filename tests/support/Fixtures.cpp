@@ -1,9 +1,5 @@
 #include "support/Fixtures.h"
 
-#include "platform/DriveProbe.h"
-#include "results/ResultsModel.h"
-#include "platform/FolderReader.h"
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +11,10 @@
 #include <QtGlobal>
 #include <filesystem>
 #include <stdexcept>
+
+#include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
+#include "results/ResultsModel.h"
 
 namespace trovander::testing {
 
@@ -149,8 +149,8 @@ int runTool(const std::string& tool, const std::vector<std::string>& args, std::
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
-IndexBuilder::Counts rebuildOver(IndexStore& store, const std::vector<std::string>& roots, FolderReader* reader,
-                                 RebuildReport* report) {
+IndexBuilder::Counts rebuildOver(IndexStore& store, const std::vector<std::string>& roots,
+                                 FolderReader* reader, RebuildReport* report) {
     const std::unique_ptr<DriveProbe> drives = makeListDriveProbe(roots);
     std::unique_ptr<FolderReader> system;
     if (!reader) {

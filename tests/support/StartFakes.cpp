@@ -1,13 +1,13 @@
 #include "support/StartFakes.h"
 
-#include "platform/MountTable.h"
-
 #include <sys/mount.h>
 
 #include <QDir>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include "platform/MountTable.h"
 
 namespace trovander::testing {
 

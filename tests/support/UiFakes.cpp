@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 
-
 namespace trovander::testing {
 
 EndRecorder::EndRecorder() : program([this](int) { ++ends; }) {}

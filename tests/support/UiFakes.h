@@ -10,8 +10,8 @@
 #include "platform/FolderReader.h"
 #include "platform/Launcher.h"
 #include "platform/ProgramEnd.h"
-#include "ui/Services.h"
 #include "support/Fixtures.h"
+#include "ui/Services.h"
 #include "ui/WindowSet.h"
 
 namespace trovander::testing {
