@@ -23,6 +23,7 @@
 #include "bench_tree.h"
 #include "frmMain.h"
 #include "frmResult.h"
+#include "platform/ProgramEnd.h"
 #include "store/IndexStore.h"
 
 namespace {
@@ -154,6 +155,7 @@ class Session {
         store_ = trovander::IndexStore::open(dbPath);
         if (watch) watch->start();
         // The warm-up the search window schedules takes the store it finds when it is made.
+        services_.end = &end_;
         services_.store = idleWarmUp ? store_.get() : nullptr;
         windows_ = std::make_unique<trovander::Windows>(services_);
         windows_->main().show();
@@ -195,6 +197,7 @@ class Session {
 
   private:
     std::unique_ptr<trovander::IndexStore> store_;
+    trovander::ProgramEnd end_;  // nothing here ends the program; it is there for the windows that could
     trovander::Services services_;
     std::unique_ptr<trovander::Windows> windows_;
     double idleMs_ = 0;
