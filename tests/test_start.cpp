@@ -380,8 +380,8 @@ void TestStart::endingDuringRebuild() {
     QVERIFY(!start.cmdStart->isVisible());
     // The rebuild that was cut short is dropped: another connection sees the index as it was before it.
     auto other = IndexStore::open(rig->index.path());
-    QCOMPARE(other->selectStamps().RecordCount(), 0);
-    QCOMPARE(other->searchFiles("").RecordCount(), 0);
+    QCOMPARE(int(other->selectStamps().rowCount()), 0);
+    QCOMPARE(int(testing::searchRows(*other, "").size()), 0);
     QVERIFY(!rig->index.store().rebuilding());
 }
 

@@ -234,10 +234,10 @@ class TestWalker : public QObject {
         // Root, "open" and the refused "closed": three yields each.
         QCOMPARE(WEXITSTATUS(status), 3 * 3);
         auto store = IndexStore::open(db);
-        RecordSet all = store->searchFiles("");
+        const ResultRows all = testing::searchRows(*store, "");
         QStringList names;
-        for (all.MoveFirst(); !all.AtEnd(); all.MoveNext())
-            names << QString::fromUtf8(all.Fields("FileName").data(), int(all.Fields("FileName").size()));
+        for (size_t i = 0; i < all.size(); ++i)
+            names << QString::fromUtf8(all.name(i).data(), int(all.name(i).size()));
         names.sort();
         QCOMPARE(names, (QStringList{"closed", "open", "visible.txt"}));
     }
@@ -322,10 +322,9 @@ class TestWalker : public QObject {
         tree.file(name.toStdString());
         TempIndex index;
         rebuild(index, {tree.root()});
-        RecordSet rs = index.store().searchFiles(piece.toStdString());
-        QCOMPARE(rs.RecordCount(), 1);
-        rs.MoveFirst();
-        QCOMPARE(QByteArray(rs.Fields("FileName").data(), qsizetype(rs.Fields("FileName").size())), name);
+        const ResultRows rows = testing::searchRows(index.store(), piece.toStdString());
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(QByteArray(rows.name(0).data(), qsizetype(rows.name(0).size())), name);
     }
 
     void storeFaultEndsTheRebuildWithoutStamp() {

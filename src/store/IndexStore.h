@@ -119,10 +119,9 @@ class IndexStore {
     void insertStamp(std::string_view stamp);
     // Statement 5, newest first.
     RecordSet selectStamps() { return OpenQuery(sql::kSelectStamps); }
-    // Statement 6: name LIKE '%' + pattern + '%'.
-    RecordSet searchFiles(std::string_view pattern);
-    // Statement 6 row by row, for a caller that keeps its own compact copy of the rows: `row` gets the
-    // statement standing on each row in turn. Throws StoreError as OpenQuery does, also part-way.
+    // Statement 6 (name LIKE '%' + pattern + '%') row by row, for a caller that keeps its own compact copy
+    // of the rows: `row` gets the statement standing on each row in turn. Throws StoreError as OpenQuery
+    // does, also part-way.
     void searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row);
 
     // Reads the entries with rowids [from, from + rows) into the page cache. Returns the next rowid to read,

@@ -38,10 +38,4 @@ std::string_view RecordSet::value(size_t row, size_t col) const {
     return std::string_view(bytes_).substr(start, end - start);
 }
 
-std::string_view RecordSet::Fields(std::string_view name) const {
-    const int col = columnIndex(name);
-    if (col < 0 || AtEnd()) return {};
-    return value(row_, static_cast<size_t>(col));
-}
-
 }  // namespace trovander

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "indexer/Rebuild.h"
+#include "search/ResultRows.h"
 #include "store/IndexStore.h"
 
 namespace trovander {
@@ -71,6 +72,10 @@ void damageMiddle(const std::string& path);
 int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output = nullptr,
             int openFileLimit = 0);
 std::string toolPath(const std::string& tool);
+
+// Statement 6 as a search runs it (readSearch): the rows whose name matches pattern ("%" inside it as
+// typed), in the index's order.
+ResultRows searchRows(IndexStore& store, std::string_view pattern);
 
 // One row into the list as a search puts it there: a file the look-up found with its size and time, or a
 // folder record.
