@@ -10,6 +10,7 @@
 
 #include "platform/FileInfo.h"
 #include "store/IndexStore.h"
+#include "store/RecordSet.h"
 #include "store/Sqlite.h"
 
 namespace trovander {
@@ -106,17 +107,11 @@ void addRecord(std::string_view fileName, std::string_view filePath, std::string
     }
 }
 
-bool sameLettersAscii(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Fields are read by name in any letter case, so "Filepath" reads FilePath; -1 when there is none.
 int columnOf(const Statement& row, std::string_view name) {
     for (int c = 0; c < row.columnCount(); ++c) {
         const std::string_view col = row.columnName(c);
-        if (sameLettersAscii(col, name)) return c;
+        if (sameColumnName(col, name)) return c;
     }
     return -1;
 }

@@ -1,6 +1,6 @@
 #include "store/RecordSet.h"
 
-#include <strings.h>
+#include <algorithm>
 
 #include "store/Sqlite.h"
 
@@ -21,11 +21,15 @@ RecordSet RecordSet::readAll(Statement& stmt) {
     return set;
 }
 
+bool sameColumnName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 int RecordSet::columnIndex(std::string_view name) const {
     for (size_t c = 0; c < columns_.size(); ++c) {
-        if (columns_[c].size() == name.size() &&
-            strncasecmp(columns_[c].data(), name.data(), name.size()) == 0)
-            return static_cast<int>(c);
+        if (sameColumnName(columns_[c], name)) return static_cast<int>(c);
     }
     return -1;
 }

@@ -10,6 +10,10 @@ namespace trovander {
 
 class Statement;
 
+// Column names compare without regard to the letter case of A to Z ("Filepath" is FilePath), as the
+// engine's own names do.
+bool sameColumnName(std::string_view a, std::string_view b);
+
 class RecordSet {
   public:
     RecordSet() = default;
