@@ -78,6 +78,7 @@ class TestStore : public QObject {
         RecordSet rs = index.store().selectStamps();
         QCOMPARE(rs.rowCount(), size_t(0));
         QVERIFY(rs.columnIndex("DATED") >= 0);
+        QCOMPARE(rs.columnIndex("NoSuchColumn"), -1);
         QCOMPARE(rs.value(0, 0), std::string_view());
     }
 

@@ -163,12 +163,6 @@ ResultRows SearchRun::lookUp() {
     return std::move(rows_);
 }
 
-ResultRows runSearch(IndexStore* store, const QString& searchText) {
-    SearchRun search(store, searchText);
-    search.query();
-    return search.lookUp();
-}
-
 IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
     if (!store_) {
         next_ = 0;

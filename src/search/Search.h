@@ -51,9 +51,6 @@ class SearchRun {
     ResultRows rows_;
 };
 
-// A whole search on this thread: query and look-ups. A query that fails throws its StoreError.
-ResultRows runSearch(IndexStore* store, const QString& searchText);
-
 // Reads the index into the page cache from the event loop once it is idle after this object is made, a
 // slice of entries at a time, so that the window thread is never held for long. While paused (a search
 // is using the store) no slice runs. Errors end the warm-up: the first search meets them and says so.
