@@ -38,6 +38,8 @@ case "${1:-run}" in
     exec build/trovander
     ;;
   test)
+    # The floors' direction first: a header of a higher floor included anywhere fails the run.
+    bash scripts/check-includes.sh
     status=0
     # Every source the Windows program builds, compiled for Windows (syntax only: no Windows Qt here).
     bash scripts/check-windows.sh build || status=$?

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;

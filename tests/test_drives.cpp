@@ -8,8 +8,10 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
 #include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
+#include "platform/MountTable.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"
 
@@ -205,7 +207,7 @@ void TestDrives::probeOpensMountRoots() {
     auto probe = makeMountTableDriveProbe([table] { return table; });
     // Every real mount is a candidate; the probe decides which of them are walked.
     QCOMPARE(joined(probe->candidates()), QString::fromStdString(point));
-    QCOMPARE(probe->ValidDrive(point), passes);
+    QCOMPARE(probe->validDrive(point), passes);
 }
 
 void TestDrives::machineAgreesWithFindmnt() {
@@ -226,7 +228,7 @@ void TestDrives::machineAgreesWithFindmnt() {
     auto probe = makeSystemDriveProbe();
     std::vector<std::string> walked;
     for (const std::string& d : probe->candidates())
-        if (probe->ValidDrive(d)) walked.push_back(d);
+        if (probe->validDrive(d)) walked.push_back(d);
     qInfo("findmnt real file systems: %s", qPrintable(joined({realTargets.begin(), realTargets.end()})));
     qInfo("probe drives:              %s", qPrintable(joined(walked)));
 
@@ -291,15 +293,13 @@ void TestDrives::boundOrNestedMountWalkedOnce() {
     };
 
     TempIndex index;
-    IndexBuilder builder(index.store(), RebuildHooks{});
+    const auto folders = makeSystemFolderReader();
+    Rebuild rebuild(index.store(), *probe, *folders, [] { return QDateTime::currentDateTime(); });
+    RebuildReport quiet;
+    rebuild.run(quiet);
     std::vector<std::string> offered;
-    for (const std::string& d : probe->candidates())
-        if (probe->ValidDrive(d)) {
-            builder.Drives.push_back(d);
-            offered.push_back(relative(d));
-        }
+    for (const std::string& d : rebuild.drives()) offered.push_back(relative(d));
     QCOMPARE(joined(offered), drives);
-    builder.ScanDrives();
 
     QStringList got;
     for (const auto& [path, name, type] : index.records())

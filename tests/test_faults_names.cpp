@@ -5,14 +5,16 @@
 #include <QtTest>
 #include <cstdio>
 
-#include "Windows.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "results/Opener.h"
 #include "support/Fixtures.h"
 #include "support/OpenFakes.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
+using trovander::testing::SystemOpening;
 using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
 using trovander::testing::TempXdg;
@@ -57,6 +59,8 @@ private Q_SLOTS:
         xdg.associateRecorderWithTvt();
         Services services;
         services.store = &index.store();
+        testing::EndRecorder end;
+        services.end = &end.program;
         SystemOpening opening(services);
         Windows windows(services);
 

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -34,23 +34,24 @@ void fillTree(TempTree& tree, int folders, int filesPerFolder) {
 }
 
 std::vector<Record> recordsOf(IndexStore& store) {
-    RecordSet rs = store.searchFiles("");
+    const ResultRows rows = testing::searchRows(store, "");
     std::vector<Record> out;
-    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext())
-        out.emplace_back(rs.Fields("FilePath"), rs.Fields("FileName"), rs.Fields("FileType"));
+    for (size_t i = 0; i < rows.size(); ++i)
+        out.emplace_back(rows.folder(i), rows.name(i), rows.isFile(i) ? "0" : "1");
     return out;
 }
 
 std::vector<std::string> stampsOf(IndexStore& store) {
     RecordSet rs = store.selectStamps();
     std::vector<std::string> out;
-    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) out.emplace_back(rs.Fields("dated"));
+    const int dated = rs.columnIndex("dated");
+    for (size_t row = 0; dated >= 0 && row < rs.rowCount(); ++row)
+        out.emplace_back(rs.value(row, static_cast<size_t>(dated)));
     return out;
 }
 
 std::string integrity(IndexStore& store) {
     RecordSet rs = store.OpenQuery("PRAGMA integrity_check");
-    rs.MoveFirst();
     return std::string(rs.value(0, 0));
 }
 

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <set>
 
-#include "app/IndexStore.h"
 #include "indexer/IndexBuilder.h"
 #include "results/ResultsModel.h"
 #include "search/Search.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -107,18 +107,16 @@ class TestFaultsStore : public QObject {
             QVERIFY(holder);
             ++faultsStaged_;
             auto store = IndexStore::open(index.path());
-            QCOMPARE(store->searchFiles("old").RecordCount(), 1);
+            QCOMPARE(int(testing::searchRows(*store, "old").size()), 1);
             TempTree tree;
             tree.file("new.txt");
-            IndexBuilder builder(*store, {});
-            builder.Drives.push_back(tree.root());
             try {
-                builder.ScanDrives();
+                testing::rebuildOver(*store, {tree.root()});
                 QFAIL("rebuilt an index another process is writing");
             } catch (const StoreError& e) {
                 QCOMPARE(e.fault(), StoreFault::Locked);
             }
-            QCOMPARE(store->selectStamps().RecordCount(), 1);
+            QCOMPARE(int(store->selectStamps().rowCount()), 1);
             holder->kill();
             holder->waitForFinished();
         }
@@ -141,7 +139,7 @@ class TestFaultsStore : public QObject {
         }
         // Once the other process is gone, the index is whole and as committed.
         auto store = IndexStore::open(index.path());
-        QCOMPARE(store->searchFiles("").RecordCount(), 1);
+        QCOMPARE(int(testing::searchRows(*store, "").size()), 1);
     }
 
     // A rebuild in one process and searches in another: every search sees a committed state, never a
@@ -155,7 +153,7 @@ class TestFaultsStore : public QObject {
         QCOMPARE(testing::runTool("trovander-index", {index.path(), tree.root()}), 0);
         const int full = 60 * 400 + 60;
         index.reopen();
-        QCOMPARE(index.store().searchFiles("").RecordCount(), full);
+        QCOMPARE(int(testing::searchRows(index.store(), "").size()), full);
 
         QProcess rebuild;
         rebuild.start(QString::fromStdString(testing::toolPath("trovander-index")),
@@ -164,7 +162,7 @@ class TestFaultsStore : public QObject {
         int searches = 0;
         std::set<int> seen;
         while (rebuild.state() != QProcess::NotRunning || searches == 0) {
-            const int count = index.store().searchFiles(namePattern("")).RecordCount();
+            const int count = int(testing::searchRows(index.store(), namePattern("")).size());
             // The new index replaces the old in one step: every search sees one of them whole.
             QVERIFY2(count == full, qPrintable(QString("torn count %1").arg(count)));
             seen.insert(count);
@@ -173,10 +171,9 @@ class TestFaultsStore : public QObject {
         }
         QCOMPARE(rebuild.exitCode(), 0);
         RecordSet check = index.store().OpenQuery("PRAGMA integrity_check");
-        check.MoveFirst();
         QCOMPARE(check.value(0, 0), std::string_view("ok"));
-        QCOMPARE(index.store().searchFiles("").RecordCount(), full);
-        QCOMPARE(index.store().selectStamps().RecordCount(), 2);
+        QCOMPARE(int(testing::searchRows(index.store(), "").size()), full);
+        QCOMPARE(int(index.store().selectStamps().rowCount()), 2);
         ++faultsStaged_;
         qInfo("%d searches during the rebuild saw %zu different counts", searches, seen.size());
     }
@@ -205,18 +202,15 @@ class TestFaultsStore : public QObject {
         if (!store) return;  // the damage was found on opening, which says the same
         TempTree tree;
         tree.file("fresh/new.txt");
-        IndexBuilder builder(*store, {});
-        builder.Drives.push_back(tree.root());
         try {
-            builder.ScanDrives();
+            testing::rebuildOver(*store, {tree.root()});
         } catch (const StoreError& e) {
             QFAIL(e.what());
         }
-        QCOMPARE(store->searchFiles(namePattern("new")).RecordCount(), 1);
-        QVERIFY(store->selectStamps().RecordCount() >= 1);
+        QCOMPARE(int(testing::searchRows(*store, namePattern("new")).size()), 1);
+        QVERIFY(int(store->selectStamps().rowCount()) >= 1);
         QVERIFY(!QFile::exists(QString::fromStdString(index.path() + ".rebuild")));
         RecordSet check = store->OpenQuery("PRAGMA integrity_check");
-        check.MoveFirst();
         QCOMPARE(check.value(0, 0), std::string_view("ok"));
     }
 
@@ -260,12 +254,10 @@ class TestFaultsStore : public QObject {
         auto store = IndexStore::open(index.path());
         QVERIFY2(timer.elapsed() < kBusyWaitMs / 2,
                  qPrintable(QString("opening took %1 ms").arg(timer.elapsed())));
-        IndexBuilder builder(*store, {});
         TempTree tree;
-        builder.Drives.push_back(tree.root());
         timer.restart();
         try {
-            builder.ScanDrives();
+            testing::rebuildOver(*store, {tree.root()});
             QFAIL("rebuilt an index another process is writing");
         } catch (const StoreError& e) {
             QCOMPARE(e.fault(), StoreFault::Locked);
@@ -284,9 +276,7 @@ class TestFaultsStore : public QObject {
         if (::mount(tree.path("top").c_str(), tree.path("top/inner").c_str(), nullptr, MS_BIND, nullptr) != 0)
             QSKIP("this machine refuses a bind mount");
         TempIndex index;
-        IndexBuilder builder(index.store(), {});
-        builder.Drives.push_back(tree.root());
-        builder.ScanDrives();
+        testing::rebuildOver(index.store(), {tree.root()});
         ::umount2(tree.path("top/inner").c_str(), MNT_DETACH);
         // The mount inside is its own drive: recorded as a folder, not walked again.
         auto records = index.records();
@@ -353,10 +343,10 @@ class TestFaultsStore : public QObject {
                 else
                     text += alphabet[qsizetype(rng.bounded(quint32(alphabet.size())))];
             }
-            RecordSet rs = index.store().searchFiles(namePattern(text.toStdString()));
+            const ResultRows rows = testing::searchRows(index.store(), namePattern(text.toStdString()));
             QStringList got, expected;
-            for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) {
-                const auto v = rs.Fields("FileName");
+            for (size_t i = 0; i < rows.size(); ++i) {
+                const auto v = rows.name(i);
                 got << QString::fromUtf8(v.data(), qsizetype(v.size()));
             }
             for (const QString& n : names)

@@ -4,6 +4,7 @@
 #include "platform/AssociationStore_memory.h"
 #include "results/Opener.h"
 #include "results/ResultsModel.h"
+#include "support/Fixtures.h"
 #include "support/OpenFakes.h"
 
 using namespace trovander;
@@ -280,10 +281,10 @@ class TestOpen : public QObject {
 
     void selectedRowKeepsTheStoredBytes() {
         ResultsModel model;
-        model.addRow("caf\xe9.txt",
-                     "/d\xff"
-                     "cs",
-                     QStringLiteral("1 KB(s)"), QString());
+        testing::appendFound(model, "caf\xe9.txt",
+                             "/d\xff"
+                             "cs",
+                             /*sizeBytes=*/1075);
         const std::optional<SelectedRow> row = selectedRow(model, 0);
         QVERIFY(row.has_value());
         QCOMPARE(row->name, QByteArray("caf\xe9.txt"));

@@ -10,16 +10,20 @@
 #include <QtTest>
 
 #include "ClickLabel.h"
-#include "Windows.h"
+#include "WindowSet.h"
 #include "frmResult.h"
 #include "platform/AssociationStore_memory.h"
 #include "results/Opener.h"
 #include "support/Fixtures.h"
 #include "support/OpenFakes.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
+using trovander::testing::appendFolder;
+using trovander::testing::appendFound;
 using trovander::testing::LaunchRequest;
 using trovander::testing::RecordingLauncher;
+using trovander::testing::SystemOpening;
 using trovander::testing::TempIndex;
 using trovander::testing::TempXdg;
 
@@ -108,8 +112,8 @@ class TestOpenWindow : public QObject {
         const int fd = ::open((folder + "/" + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         QVERIFY(fd >= 0);
         ::close(fd);
-        result().results().addRow("other.txt", folder.toStdString(), "1 Bytes(s)", QString());
-        result().results().addRow(name.toStdString(), folder.toStdString(), "1 KB(s)", QString());
+        appendFound(result().results(), "other.txt", folder.toStdString(), /*sizeBytes=*/1);
+        appendFound(result().results(), name.toStdString(), folder.toStdString(), /*sizeBytes=*/1075);
         doubleClickRow(result().lstResult, 1);
 
         QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), kHelperWaitMs);
@@ -128,16 +132,16 @@ class TestOpenWindow : public QObject {
         QTest::newRow("no row selected") << -1 << QStringList();
         QTest::newRow("file row") << 0 << QStringList{"command /docs/a b.txt"};
         QTest::newRow("folder row opens the folder cell") << 1 << QStringList{"folder /docs"};
-        QTest::newRow("folder in another case is a file") << 2 << QStringList{"command /docs/c.txt"};
+        QTest::newRow("second file row") << 2 << QStringList{"command /docs/c.txt"};
     }
     void openButton() {
         QFETCH(int, selectRow);
         QFETCH(QStringList, requests);
         useEditor();
         makeWindows();
-        result().results().addRow("a b.txt", "/docs", "1 KB(s)", QString());
-        result().results().addRow("sub.txt", "/docs", "Folder", QString());
-        result().results().addRow("c.txt", "/docs", "folder", QString());
+        appendFound(result().results(), "a b.txt", "/docs", /*sizeBytes=*/1075);
+        appendFolder(result().results(), "sub.txt", "/docs");
+        appendFound(result().results(), "c.txt", "/docs", /*sizeBytes=*/1075);
         if (selectRow >= 0)
             QTest::mouseClick(result().lstResult->viewport(), Qt::LeftButton, {},
                               rowCentre(result().lstResult, selectRow));
@@ -167,8 +171,8 @@ class TestOpenWindow : public QObject {
         useEditor();
         makeWindows();
         QGuiApplication::clipboard()->setText("before");
-        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
-        result().results().addRow("b.txt", "/docs", "1 KB(s)", QString());
+        appendFound(result().results(), "a.txt", "/docs", /*sizeBytes=*/1075);
+        appendFound(result().results(), "b.txt", "/docs", /*sizeBytes=*/1075);
         QTreeView* list = result().lstResult;
         const QPoint at = rowCentre(list, 1);
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
@@ -190,9 +194,9 @@ class TestOpenWindow : public QObject {
     void keyboard() {
         useEditor();
         makeWindows();
-        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
-        result().results().addRow("b.txt", "/other", "1 KB(s)", QString());
-        result().results().addRow("c.txt", "/docs", "1 KB(s)", QString());
+        appendFound(result().results(), "a.txt", "/docs", /*sizeBytes=*/1075);
+        appendFound(result().results(), "b.txt", "/other", /*sizeBytes=*/1075);
+        appendFound(result().results(), "c.txt", "/docs", /*sizeBytes=*/1075);
         QTreeView* list = result().lstResult;
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
@@ -214,8 +218,8 @@ class TestOpenWindow : public QObject {
     // Dragged rows leave as text/uri-list, their bytes percent-encoded as they are.
     void dragData() {
         makeWindows();
-        result().results().addRow("caf\xe9 #1.txt", "/d\xff/x y", "1 KB(s)", QString());
-        result().results().addRow("b.txt", "/docs", "Folder", QString());
+        appendFound(result().results(), "caf\xe9 #1.txt", "/d\xff/x y", /*sizeBytes=*/1075);
+        appendFolder(result().results(), "b.txt", "/docs");
         QTreeView* list = result().lstResult;
         QVERIFY(list->dragEnabled());
         QVERIFY(result().results().flags(result().results().index(0, 0)) & Qt::ItemIsDragEnabled);
@@ -248,7 +252,7 @@ class TestOpenWindow : public QObject {
         makeWindows();
         QStringList texts;
         result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
-        result().results().addRow(name.toStdString(), "/docs", "1 KB(s)", QString());
+        appendFound(result().results(), name.toStdString(), "/docs", /*sizeBytes=*/1075);
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts, QStringList{text});
         QVERIFY(launcher_->requests.isEmpty());
@@ -281,7 +285,7 @@ class TestOpenWindow : public QObject {
             QCOMPARE(box.standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
             QCOMPARE(box.windowModality(), Qt::ApplicationModal);
         };
-        result().results().addRow("a.txt", "/docs", "1 KB(s)", QString());
+        appendFound(result().results(), "a.txt", "/docs", /*sizeBytes=*/1075);
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts, (QStringList{"2", "Trovander"}));
         QVERIFY(launcher.requests.isEmpty());
@@ -299,7 +303,7 @@ class TestOpenWindow : public QObject {
         QStringList texts;
         result().runMessageBox = [&](QMessageBox& box) { texts << box.text(); };
         xdg.write(xdg.root() + "/docs/a.tvt", "x");
-        result().results().addRow("a.tvt", (xdg.root() + "/docs").toStdString(), "1 KB(s)", QString());
+        appendFound(result().results(), "a.tvt", (xdg.root() + "/docs").toStdString(), /*sizeBytes=*/1075);
         doubleClickRow(result().lstResult, 0);
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.front().contains("/docs/a.tvt") && texts.front().contains("no-such-program-here"),

@@ -2,8 +2,8 @@
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
+#include "results/CellText.h"
 #include "results/ResultsModel.h"
-#include "search/CellText.h"
 
 using namespace trovander;
 
@@ -196,9 +196,9 @@ class TestSearchModel : public QObject {
         model.append(rowsOf({{"zeta", "/", -1, {}}, {"alpha", "/", -1, {}}, {"mid", "/", -1, {}}}));
         QCOMPARE(column(model, 0), QStringList({"alpha", "mid", "zeta"}));
         // Rows added one at a time land in place too, after equal texts.
-        model.addRow("beta", "/x", "1 KB(s)", "");
-        model.addRow("mid", "/y", "", "");
-        model.addRow("aaa", "/z", "", "");
+        model.append(rowsOf({{"beta", "/x", 1075, {}}}));
+        model.append(rowsOf({{"mid", "/y", -1, {}}}));
+        model.append(rowsOf({{"aaa", "/z", -1, {}}}));
         QCOMPARE(column(model, 0), QStringList({"aaa", "alpha", "beta", "mid", "mid", "zeta"}));
         QCOMPARE(model.cellText(4, ResultsModel::FolderColumn), QStringLiteral("/y"));
         QCOMPARE(model.cellText(2, ResultsModel::SizeColumn), QStringLiteral("1 KB(s)"));
@@ -207,9 +207,9 @@ class TestSearchModel : public QObject {
     void mixedAdditionsUnsorted() {
         ResultsModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addRow("first", "/f", "Folder", "");
+        model.append(rowsOf({{"first", "/f", -2, {}}}));
         model.append(rowsOf({{"second", "/s", 5, QDateTime(QDate(2024, 3, 5), QTime(0, 0))}}));
-        model.addRow("third", "/t", "", "");
+        model.append(rowsOf({{"third", "/t", -1, {}}}));
         model.append(rowsOf({{"fourth", "/s", -2, {}}}));
         QCOMPARE(column(model, 0), QStringList({"first", "second", "third", "fourth"}));
         QCOMPARE(column(model, 1), QStringList({"/f", "/s", "/t", "/s"}));

@@ -4,9 +4,9 @@
 #include <QtTest>
 #include <tuple>
 
-#include "app/IndexStore.h"
-#include "app/Sqlite.h"
 #include "search/Search.h"
+#include "store/IndexStore.h"
+#include "store/Sqlite.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -50,10 +50,12 @@ const std::vector<std::string> kHostileNames = {"README.md",
                                                 "setup.exe.bak",
                                                 "x.executable"};
 
-Rows rowsOf(RecordSet rs) {
+Rows rowsOf(const RecordSet& rs) {
     Rows rows;
-    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext())
-        rows.emplace_back(rs.Fields("FilePath"), rs.Fields("FileName"), rs.Fields("FileType"));
+    const int path = rs.columnIndex("FilePath"), name = rs.columnIndex("FileName"),
+              type = rs.columnIndex("FileType");
+    for (size_t r = 0; r < rs.rowCount(); ++r)
+        rows.emplace_back(rs.value(r, size_t(path)), rs.value(r, size_t(name)), rs.value(r, size_t(type)));
     return rows;
 }
 

@@ -6,10 +6,10 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
-#include "app/IndexStore.h"
+#include "results/CellText.h"
 #include "results/ResultsModel.h"
-#include "search/CellText.h"
 #include "search/Search.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -17,6 +17,18 @@ using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
 
 namespace {
+
+// A search as the search window shows it: the query, then the list emptied and the waiting window shown
+// (opened), then the looked-up rows into the list. A query that fails leaves the list as it was.
+int searchInto(IndexStore* store, const QString& text, ResultsModel& list,
+               const std::function<void()>& opened = {}) {
+    SearchRun search(store, text);
+    search.query();
+    list.clear();
+    if (opened) opened();
+    list.append(search.lookUp());
+    return list.count();
+}
 // Every name of the fixture; "docs" is a folder record.
 const char* const kFiles[] = {"setup.exe",   "setup.exe.bak", "x.executable", "notes.txt", "my_big_file.doc",
                               "file my.doc", "ac.txt",        "abc.txt",      "a_c.txt",   "readme.txt",
@@ -96,7 +108,7 @@ class TestSearchQuery : public QObject {
         QCOMPARE(QString::fromStdString(namePattern(text.toStdString())), pattern);
         ResultsModel model;
         bool opened = false;
-        const int rows = runSearch(&index_->store(), text, model, [&] {
+        const int rows = searchInto(&index_->store(), text, model, [&] {
             QCOMPARE(model.count(), 0);  // emptied before the waiting window shows
             opened = true;
         });
@@ -107,8 +119,8 @@ class TestSearchQuery : public QObject {
 
     void secondSearchReplacesFirst() {
         ResultsModel model;
-        QCOMPARE(runSearch(&index_->store(), "", model), int(std::size(kFiles)) + 1);
-        QCOMPARE(runSearch(&index_->store(), "setup", model), 2);
+        QCOMPARE(searchInto(&index_->store(), "", model), int(std::size(kFiles)) + 1);
+        QCOMPARE(searchInto(&index_->store(), "setup", model), 2);
         QCOMPARE(names(model), QStringList({"setup.exe", "setup.exe.bak"}));
     }
 
@@ -137,10 +149,10 @@ class TestSearchQuery : public QObject {
             QVERIFY(file.resize(0));
         }
         ResultsModel model;
-        const int before = runSearch(&index_->store(), "", model);
+        const int before = searchInto(&index_->store(), "", model);
         bool opened = false;
         try {
-            runSearch(&broken.store(), "readme", model, [&] { opened = true; });
+            searchInto(&broken.store(), "readme", model, [&] { opened = true; });
             QFAIL("a search of a damaged index gave a result");
         } catch (const StoreError& e) {
             QVERIFY2(fault < 0 || int(e.fault()) == fault, e.what());
@@ -153,7 +165,7 @@ class TestSearchQuery : public QObject {
     void noStoreFindsNothing() {
         ResultsModel model;
         bool opened = false;
-        QCOMPARE(runSearch(nullptr, "readme", model, [&] { opened = true; }), 0);
+        QCOMPARE(searchInto(nullptr, "readme", model, [&] { opened = true; }), 0);
         QVERIFY(opened);
         QCOMPARE(countCaption(model.count()), QStringLiteral("0 item(s) found"));
     }
@@ -182,7 +194,7 @@ class TestSearchQuery : public QObject {
         laterFile.close();
 
         ResultsModel model;
-        QCOMPARE(runSearch(&index.store(), "", model), 6);
+        QCOMPARE(searchInto(&index.store(), "", model), 6);
         const QDateTime hereTime = QFileInfo(QString::fromStdString(here)).lastModified();
         const QStringList expectSize = {"1.2 KB(s)", "", "Folder", "1 KB(s)", "", ""};
         const QStringList expectDate = {DateText().format(hereTime), "", "", "7/14/23", "", ""};
@@ -208,7 +220,7 @@ class TestSearchQuery : public QObject {
         }
         index.store().commitBatch();
         ResultsModel model;
-        QCOMPARE(runSearch(&index.store(), ".dat", model), kRows);
+        QCOMPARE(searchInto(&index.store(), ".dat", model), kRows);
         for (int r = 0; r < kRows; ++r) {
             const int i = model.cellText(r, 0).mid(1).section('.', 0, 0).toInt();
             const QString size = model.cellText(r, ResultsModel::SizeColumn);
@@ -224,7 +236,7 @@ class TestSearchQuery : public QObject {
         index.store().insertRecord(tree.path("x"), raw, EntryType::File);
         index.store().commitBatch();
         ResultsModel model;
-        QCOMPARE(runSearch(&index.store(), "caf", model), 1);
+        QCOMPARE(searchInto(&index.store(), "caf", model), 1);
         QCOMPARE(model.nameBytes(0), QByteArray::fromStdString(raw));
         QCOMPARE(model.cellText(0, ResultsModel::SizeColumn), QStringLiteral("3 Bytes(s)"));
         QVERIFY(model.cellText(0, 0).contains(QChar(0xFFFD)));
@@ -241,7 +253,7 @@ class TestSearchQuery : public QObject {
         index.store().insertRecord("/", name.toStdString(), EntryType::File);
         index.store().commitBatch();
         ResultsModel model;
-        QCOMPARE(runSearch(&index.store(), name, model), 1);
+        QCOMPARE(searchInto(&index.store(), name, model), 1);
         QCOMPARE(model.cellText(0, ResultsModel::FolderColumn), QStringLiteral("/"));
         QCOMPARE(model.cellText(0, ResultsModel::SizeColumn), QStringLiteral("2 KB(s)"));
         QVERIFY(!model.cellText(0, ResultsModel::DateColumn).isEmpty());

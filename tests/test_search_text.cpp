@@ -1,7 +1,7 @@
 // Size text, date text and count caption of the result rows.
 #include <QtTest>
 
-#include "search/CellText.h"
+#include "results/CellText.h"
 
 using namespace trovander;
 

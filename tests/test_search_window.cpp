@@ -6,12 +6,12 @@
 #include <QtTest>
 
 #include "ClickLabel.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
-#include "app/IndexStore.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
+#include "platform/ProgramEnd.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -63,6 +63,7 @@ class TestSearchWindow : public QObject {
     std::unique_ptr<TempIndex> index_;
     std::unique_ptr<CountingUrls> urls_;
     std::unique_ptr<Services> services_;
+    std::unique_ptr<ProgramEnd> end_;
     std::unique_ptr<Windows> windows_;
     QList<int> ends_;
 
@@ -99,15 +100,15 @@ class TestSearchWindow : public QObject {
         services_ = std::make_unique<Services>();
         services_->store = &index_->store();
         services_->urls = urls_.get();
-        windows_ = std::make_unique<Windows>(*services_);
         ends_.clear();
-        setEndHandler([this](int status) { ends_ << status; });
+        end_ = std::make_unique<ProgramEnd>([this](int status) { ends_ << status; });
+        services_->end = end_.get();
+        windows_ = std::make_unique<Windows>(*services_);
         main().show();
     }
     void cleanup() {
         windows_.reset();
-        setEndHandler({});
-        resetProgramEnding();
+        end_.reset();
         QLocale::setDefault(QLocale::c());
     }
 
@@ -292,23 +293,6 @@ class TestSearchWindow : public QObject {
         QCOMPARE(result().lblSearchResult->text(), QStringLiteral("4 item(s) found"));
         QCOMPARE(result().lstResult->currentIndex().row(), 2);
         QVERIFY(ends_.isEmpty());
-    }
-
-    void addResultRowTakesTheCurrentRecord() {
-        RecordSet records = index_->store().searchFiles("report");
-        QCOMPARE(records.RecordCount(), 4);
-        records.MoveFirst();
-        records.MoveNext();
-        main().AddResultRow(records);
-        QCOMPARE(records.position(), size_t(1));  // the record set is not moved
-        records.MoveNext();
-        records.MoveNext();
-        main().AddResultRow(records);
-        records.MoveNext();
-        main().AddResultRow(records);  // past the end: no row
-        QCOMPARE(columnTexts(result(), 0), QStringList({"b-report.txt", "a-reports"}));
-        QCOMPARE(columnTexts(result(), 2), QStringList({"9.5 KB(s)", "Folder"}));
-        QVERIFY(!result().results().cellText(0, ResultsModel::DateColumn).isEmpty());
     }
 
     void endLeavesAtOnce() {

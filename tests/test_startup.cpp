@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 #include "ui/SingleInstance.h"
 #include "ui/StartUp.h"
@@ -112,13 +112,13 @@ class TestStartUp : public QObject {
         {
             auto store = openIndexOrExplain(at, collect);
             QVERIFY2(store, qPrintable(messages.join("\n")));
-            QCOMPARE(store->selectStamps().RecordCount(), 0);
+            QCOMPARE(int(store->selectStamps().rowCount()), 0);
             store->insertStamp("2024-03-20T08:00:00");
         }
         QVERIFY(QFileInfo::exists(dir.filePath(dataFolder) + "/trovander/Main.mdb"));
         auto again = openIndexOrExplain(at, collect);
         QVERIFY(again);
-        QCOMPARE(again->selectStamps().RecordCount(), 1);
+        QCOMPARE(int(again->selectStamps().rowCount()), 1);
         QVERIFY(messages.isEmpty());
     }
 

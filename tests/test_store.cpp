@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/FoldingLike.h"
-#include "app/IndexStore.h"
+#include "store/FoldingLike.h"
+#include "store/IndexStore.h"
 #include "support/Fixtures.h"
 
 using namespace trovander;
@@ -76,9 +76,10 @@ class TestStore : public QObject {
     void emptyStampsCountZero() {
         TempIndex index;
         RecordSet rs = index.store().selectStamps();
-        QCOMPARE(rs.RecordCount(), 0);
-        QVERIFY(!rs.MoveFirst());
-        QCOMPARE(rs.Fields("dated"), std::string_view());
+        QCOMPARE(rs.rowCount(), size_t(0));
+        QVERIFY(rs.columnIndex("DATED") >= 0);
+        QCOMPARE(rs.columnIndex("NoSuchColumn"), -1);
+        QCOMPARE(rs.value(0, 0), std::string_view());
     }
 
     void twoRebuildsKeepTwoStampsAndTheSecondRecords() {
@@ -103,14 +104,11 @@ class TestStore : public QObject {
         TempIndex index;
         index.store().insertRecord("/home/ann", "it's mine.txt", EntryType::File);
         index.store().commitBatch();
-        RecordSet rs = index.store().searchFiles("it's");
-        QCOMPARE(rs.RecordCount(), 1);
-        QVERIFY(rs.MoveFirst());
-        QCOMPARE(rs.Fields("Filepath"), std::string_view("/home/ann"));
-        QCOMPARE(rs.Fields("FILENAME"), std::string_view("it's mine.txt"));
-        QCOMPARE(rs.Fields("filetype"), std::string_view("0"));
-        QCOMPARE(rs.Fields("NoSuchColumn"), std::string_view());
-        QVERIFY(!rs.MoveNext());
+        const ResultRows rows = testing::searchRows(index.store(), "it's");
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows.folder(0), std::string_view("/home/ann"));
+        QCOMPARE(rows.name(0), std::string_view("it's mine.txt"));
+        QVERIFY(rows.isFile(0));
     }
 
     // Statement 6 over stored names: case ignored for every letter, '%' and '_' keep their meaning, bytes
@@ -156,9 +154,9 @@ class TestStore : public QObject {
         index.store().insertRecord("/d", name.toStdString(), EntryType::File);
         index.store().insertRecord("/d", "unrelated", EntryType::File);
         index.store().commitBatch();
-        RecordSet rs = index.store().searchFiles(pattern.toStdString());
+        const ResultRows rows = testing::searchRows(index.store(), pattern.toStdString());
         bool hit = false;
-        for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) hit |= rs.Fields("FileName") == name.toStdString();
+        for (size_t i = 0; i < rows.size(); ++i) hit |= rows.name(i) == name.toStdString();
         QCOMPARE(hit, found);
     }
 
@@ -203,9 +201,9 @@ class TestStore : public QObject {
             index.store().addEntry(1, "new " + std::to_string(i), EntryType::File);
         {
             auto other = IndexStore::open(index.path());
-            QCOMPARE(other->searchFiles("").RecordCount(), 1);
-            QCOMPARE(other->searchFiles("old").RecordCount(), 1);
-            QCOMPARE(other->selectStamps().RecordCount(), 1);
+            QCOMPARE(int(testing::searchRows(*other, "").size()), 1);
+            QCOMPARE(int(testing::searchRows(*other, "old").size()), 1);
+            QCOMPARE(int(other->selectStamps().rowCount()), 1);
             try {
                 other->beginRebuild();
                 QFAIL("a second rebuild started");
@@ -217,9 +215,9 @@ class TestStore : public QObject {
         }
         index.store().finishRebuild("2026-12-02T10:00:00");
         auto other = IndexStore::open(index.path());
-        QCOMPARE(other->searchFiles("").RecordCount(), int(IndexStore::kBatchRows) + 10);
-        QCOMPARE(other->searchFiles("old").RecordCount(), 0);
-        QCOMPARE(other->selectStamps().RecordCount(), 2);
+        QCOMPARE(int(testing::searchRows(*other, "").size()), int(IndexStore::kBatchRows) + 10);
+        QCOMPARE(int(testing::searchRows(*other, "old").size()), 0);
+        QCOMPARE(int(other->selectStamps().rowCount()), 2);
     }
 
     // A rebuild dropped half-way (abandoned, or its store closed) leaves the old index and no tables of its

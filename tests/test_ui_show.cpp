@@ -15,11 +15,11 @@
 #include "MessagePlacement.h"
 #include "PictureBox.h"
 #include "StartUp.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmStart.h"
+#include "platform/ProgramEnd.h"
 #include "support/UiFakes.h"
 
 using namespace trovander;
@@ -196,9 +196,9 @@ class TestUiShow : public QObject {
         } else if (owner == "start") {
             frmStart& start = ui.windows().start();
             // The rebuild that would follow is not wanted here: the program "ends" at once after the box.
-            start.runMessageBox = [](QMessageBox& box) {
+            start.runMessageBox = [&ui](QMessageBox& box) {
                 box.exec();
-                EndProgramNow();
+                ui.services().end->endNow();
             };
             start.show();  // an empty index: the message comes before the window
         } else {

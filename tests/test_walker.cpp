@@ -9,8 +9,8 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "app/EndProgram.h"
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
+#include "platform/ProgramEnd.h"
 #include "support/FailingFolderReader.h"
 #include "support/Fixtures.h"
 
@@ -22,22 +22,31 @@ using Record = std::tuple<std::string, std::string, std::string>;
 
 namespace {
 
-struct Rebuild {
+struct Walked {
     int yields = 0;
     QStringList statuses;
     std::vector<Record> records;
     std::vector<std::string> stamps;
 };
 
-Rebuild rebuild(TempIndex& index, const std::vector<std::string>& drives,
-                std::unique_ptr<FolderReader> reader = nullptr) {
-    Rebuild r;
-    RebuildHooks hooks;
-    hooks.yield = [&r] { ++r.yields; };
-    hooks.setStatus = [&r](const QString& s) { r.statuses << s; };
-    IndexBuilder builder(index.store(), hooks, std::move(reader));
-    builder.Drives.insert(builder.Drives.end(), drives.begin(), drives.end());
-    builder.ScanDrives();
+// Counts the walk's yields (the probe's, one per drive before the walk, are not the walk's) and keeps the
+// status captions.
+struct WalkReport final : RebuildReport {
+    int yields = 0;
+    bool walking = false;
+    QStringList statuses;
+    void walkBegins() override { walking = true; }
+    void yield() override { yields += walking ? 1 : 0; }
+    void status(const QString& s) override { statuses << s; }
+};
+
+Walked rebuild(TempIndex& index, const std::vector<std::string>& drives,
+               std::unique_ptr<FolderReader> reader = nullptr) {
+    Walked r;
+    WalkReport report;
+    testing::rebuildOver(index.store(), drives, reader.get(), &report);
+    r.yields = report.yields;
+    r.statuses = report.statuses;
     r.records = index.records();
     r.stamps = index.stamps();
     return r;
@@ -62,7 +71,7 @@ class TestWalker : public QObject {
         tree.file(".hidden");
         tree.folder("empty");
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root()});
+        const Walked r = rebuild(index, {tree.root()});
         const std::string root = tree.root();
 
         // Every entry once, with the folder that holds it and its type; the root itself has no record.
@@ -104,7 +113,7 @@ class TestWalker : public QObject {
         TempTree tree;
         tree.file("x");
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root() + "///"});
+        const Walked r = rebuild(index, {tree.root() + "///"});
         QVERIFY((r.records == std::vector<Record>{{tree.root(), "x", "0"}}));
     }
 
@@ -112,7 +121,7 @@ class TestWalker : public QObject {
         TempIndex index;
         index.store().insertRecord("/old", "stale.txt", EntryType::File);
         index.store().commitBatch();
-        const Rebuild r = rebuild(index, {});
+        const Walked r = rebuild(index, {});
         QVERIFY(r.records.empty());
         QCOMPARE(r.stamps.size(), size_t(1));
         QCOMPARE(r.yields, 0);
@@ -141,7 +150,7 @@ class TestWalker : public QObject {
         reader->failOn("locked", error,
                        whenListing ? FailingFolderReader::When::List : FailingFolderReader::When::Open);
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root()}, std::move(reader));
+        const Walked r = rebuild(index, {tree.root()}, std::move(reader));
         QVERIFY(positionOf(r.records, tree.root(), "locked") != SIZE_MAX);
         QCOMPARE(positionOf(r.records, tree.path("locked"), "secret.txt"), SIZE_MAX);
         QVERIFY(positionOf(r.records, tree.path("next"), "after.txt") != SIZE_MAX);
@@ -209,12 +218,11 @@ class TestWalker : public QObject {
             int yields = 0;
             try {
                 auto store = IndexStore::open(db);
-                RebuildHooks hooks;
-                hooks.yield = [&yields] { ++yields; };
-                IndexBuilder builder(*store, hooks);
-                builder.Drives.push_back(tree.root());
-                builder.ScanDrives();
-                ::_exit(builder.counts().refused == 1 ? yields : 91);
+                WalkReport report;
+                const IndexBuilder::Counts counts =
+                    testing::rebuildOver(*store, {tree.root()}, nullptr, &report);
+                yields = report.yields;
+                ::_exit(counts.refused == 1 ? yields : 91);
             } catch (...) {
                 ::_exit(92);
             }
@@ -226,10 +234,10 @@ class TestWalker : public QObject {
         // Root, "open" and the refused "closed": three yields each.
         QCOMPARE(WEXITSTATUS(status), 3 * 3);
         auto store = IndexStore::open(db);
-        RecordSet all = store->searchFiles("");
+        const ResultRows all = testing::searchRows(*store, "");
         QStringList names;
-        for (all.MoveFirst(); !all.AtEnd(); all.MoveNext())
-            names << QString::fromUtf8(all.Fields("FileName").data(), int(all.Fields("FileName").size()));
+        for (size_t i = 0; i < all.size(); ++i)
+            names << QString::fromUtf8(all.name(i).data(), int(all.name(i).size()));
         names.sort();
         QCOMPARE(names, (QStringList{"closed", "open", "visible.txt"}));
     }
@@ -241,7 +249,7 @@ class TestWalker : public QObject {
         QCOMPARE(::symlink("file.txt", tree.path("a/b/alias").c_str()), 0);  // a link to a file
         QCOMPARE(::symlink("nowhere", tree.path("a/dangling").c_str()), 0);
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root()});
+        const Walked r = rebuild(index, {tree.root()});
         std::vector<Record> got = r.records;
         std::sort(got.begin(), got.end());
         std::vector<Record> expected = {
@@ -265,7 +273,7 @@ class TestWalker : public QObject {
         ::close(::openat(fd, "bottom.txt", O_WRONLY | O_CREAT, 0644));
         ::close(fd);
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root()});
+        const Walked r = rebuild(index, {tree.root()});
         QCOMPARE(r.records.size(), size_t(kDepth + 1));
         QCOMPARE(std::get<1>(r.records.back()), std::string("bottom.txt"));
         QCOMPARE(std::get<0>(r.records.back()).size(), tree.root().size() + 2 * kDepth);
@@ -288,7 +296,7 @@ class TestWalker : public QObject {
         low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 64);
         ::setrlimit(RLIMIT_NOFILE, &low);
         TempIndex index;
-        const Rebuild r = rebuild(index, {tree.root()});
+        const Walked r = rebuild(index, {tree.root()});
         ::setrlimit(RLIMIT_NOFILE, &saved);
         QCOMPARE(r.records.size(), made);
         QCOMPARE(r.yields, 3 * (int(made) + 1));
@@ -314,10 +322,9 @@ class TestWalker : public QObject {
         tree.file(name.toStdString());
         TempIndex index;
         rebuild(index, {tree.root()});
-        RecordSet rs = index.store().searchFiles(piece.toStdString());
-        QCOMPARE(rs.RecordCount(), 1);
-        rs.MoveFirst();
-        QCOMPARE(QByteArray(rs.Fields("FileName").data(), qsizetype(rs.Fields("FileName").size())), name);
+        const ResultRows rows = testing::searchRows(index.store(), piece.toStdString());
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(QByteArray(rows.name(0).data(), qsizetype(rows.name(0).size())), name);
     }
 
     void storeFaultEndsTheRebuildWithoutStamp() {

@@ -14,10 +14,12 @@
 #include <filesystem>
 #include <string>
 
-#include "app/IndexStore.h"
 #include "bench_tree.h"
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
 #include "indexer/RebuildProgress.h"
+#include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
+#include "store/IndexStore.h"
 
 namespace {
 
@@ -62,24 +64,29 @@ int runRebuildBench(int argc, char** argv) {
     QLabel label;
     label.resize(481, 65);
     label.show();
-    RebuildHooks hooks;
-    hooks.yield = [] { QCoreApplication::processEvents(); };
-    hooks.setStatus = [&label](const QString& text) { label.setText(text); };
     // The start window's count and time, redrawn as it does.
     QLabel progressLabel;
     progressLabel.show();
-    RebuildProgress progress;
-    if (o.progress)
-        hooks.progress = [&](uint64_t records) {
-            if (progress.due()) progressLabel.setText(progress.text(records));
-        };
+    struct BenchReport final : RebuildReport {
+        QLabel& label;
+        QLabel& progressLabel;
+        RebuildProgress shown;
+        bool showProgress;
+        BenchReport(QLabel& l, QLabel& p, bool show) : label(l), progressLabel(p), showProgress(show) {}
+        void yield() override { QCoreApplication::processEvents(); }
+        void walkBegins() override { shown.start(); }
+        void status(const QString& text) override { label.setText(text); }
+        void progress(uint64_t records) override {
+            if (showProgress && shown.due()) progressLabel.setText(shown.text(records));
+        }
+    } report(label, progressLabel, o.progress);
+    const auto drives = makeListDriveProbe({tree.root});
+    const auto folders = makeSystemFolderReader();
 
     auto rebuildOnce = [&] {
-        IndexBuilder builder(*store, hooks);
-        builder.Drives.push_back(tree.root);
+        Rebuild rebuild(*store, *drives, *folders, [] { return QDateTime::currentDateTime(); });
         const auto start = std::chrono::steady_clock::now();
-        progress.start();
-        builder.ScanDrives();
+        rebuild.run(report);
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
 

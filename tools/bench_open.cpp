@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/IndexStore.h"
 #include "bench.h"
 #include "bench_tree.h"
+#include "store/IndexStore.h"
 
 namespace {
 double timeOpen(const std::string& db) {

@@ -18,14 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "Windows.h"
-#include "app/IndexStore.h"
+#include "WindowSet.h"
 #include "bench.h"
 #include "bench_tree.h"
 #include "results/ResultsModel.h"
 #include "search/Search.h"
 #include "frmMain.h"
 #include "frmResult.h"
+#include "platform/ProgramEnd.h"
+#include "store/IndexStore.h"
 
 namespace {
 
@@ -156,6 +157,7 @@ class Session {
         store_ = trovander::IndexStore::open(dbPath);
         if (watch) watch->start();
         // The warm-up the search window schedules takes the store it finds when it is made.
+        services_.end = &end_;
         services_.store = idleWarmUp ? store_.get() : nullptr;
         windows_ = std::make_unique<trovander::Windows>(services_);
         windows_->main().show();
@@ -205,6 +207,7 @@ class Session {
 
   private:
     std::unique_ptr<trovander::IndexStore> store_;
+    trovander::ProgramEnd end_;  // nothing here ends the program; it is there for the windows that could
     trovander::Services services_;
     std::unique_ptr<trovander::Windows> windows_;
     double idleMs_ = 0;

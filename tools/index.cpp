@@ -6,11 +6,48 @@
 //   --pause-after-folders N write "paused" after the N-th folder and wait for a line on standard input
 //                           before going on (for tests of what others see while a rebuild runs)
 #include <QCoreApplication>
+#include <QDateTime>
 #include <cstdio>
 #include <cstring>
 
-#include "app/EndProgram.h"
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
+#include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
+#include "platform/ProgramEnd.h"
+#include "store/IndexStore.h"
+
+namespace {
+// The event-loop yields, with the two test switches counted in folders (three yields each).
+class ToolReport final : public trovander::RebuildReport {
+  public:
+    ToolReport(trovander::ProgramEnd& end, long endAfterFolders, long pauseAfterFolders)
+        : end_(end), endAfterFolders_(endAfterFolders), pauseAfterFolders_(pauseAfterFolders) {}
+
+    bool stopRequested() override { return end_.ending(); }
+    void walkBegins() override { walking_ = true; }
+    void yield() override {
+        QCoreApplication::processEvents();
+        // The probe's yields come before the walk and are not counted.
+        if (!walking_) return;
+        ++yields_;
+        if (endAfterFolders_ >= 0 && yields_ == 3 * endAfterFolders_) end_.endNow(3);
+        if (pauseAfterFolders_ >= 0 && yields_ == 3 * pauseAfterFolders_) {
+            std::printf("paused\n");
+            std::fflush(stdout);
+            char line[8];
+            if (!std::fgets(line, sizeof line, stdin)) {
+                // Nobody will say go on; carry on all the same.
+            }
+        }
+    }
+
+  private:
+    trovander::ProgramEnd& end_;
+    long endAfterFolders_, pauseAfterFolders_;
+    long yields_ = 0;
+    bool walking_ = false;
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -34,25 +71,13 @@ int main(int argc, char** argv) {
     }
     try {
         auto store = trovander::IndexStore::open(file);
-        long yields = 0;
-        trovander::RebuildHooks hooks;
-        hooks.yield = [&] {
-            QCoreApplication::processEvents();
-            ++yields;
-            if (endAfterFolders >= 0 && yields == 3 * endAfterFolders) trovander::EndProgramNow(3);
-            if (pauseAfterFolders >= 0 && yields == 3 * pauseAfterFolders) {
-                std::printf("paused\n");
-                std::fflush(stdout);
-                char line[8];
-                if (!std::fgets(line, sizeof line, stdin)) {
-                    // Nobody will say go on; carry on all the same.
-                }
-            }
-        };
-        trovander::IndexBuilder builder(*store, hooks);
-        builder.Drives.insert(builder.Drives.end(), roots.begin(), roots.end());
-        builder.ScanDrives();
-        const auto& c = builder.counts();
+        const auto drives = trovander::makeListDriveProbe(roots);
+        const auto folders = trovander::makeSystemFolderReader();
+        trovander::ProgramEnd end;
+        ToolReport report(end, endAfterFolders, pauseAfterFolders);
+        trovander::Rebuild rebuild(*store, *drives, *folders, [] { return QDateTime::currentDateTime(); });
+        rebuild.run(report);
+        const auto& c = rebuild.counts();
         std::printf("records=%llu folders=%llu refused=%llu failed=%llu\n",
                     static_cast<unsigned long long>(c.records), static_cast<unsigned long long>(c.folders),
                     static_cast<unsigned long long>(c.refused), static_cast<unsigned long long>(c.failed));

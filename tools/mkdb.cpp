@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 int main(int argc, char** argv) {
     bool ifMissing = false;

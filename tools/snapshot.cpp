@@ -1,6 +1,7 @@
 // Renders each window offscreen to OUTDIR/<class>.png, at the window's client size times the scale.
 //   trovander-snapshot OUTDIR [--scale S] [--with-rows]
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -9,8 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "app/IndexStore.h"
-#include "ui/Windows.h"
+#include "platform/ProgramEnd.h"
+#include "search/ResultRows.h"
+#include "store/IndexStore.h"
+#include "ui/WindowSet.h"
 #include "ui/frmAbout.h"
 #include "ui/frmAboutProgrammer.h"
 #include "ui/frmMain.h"
@@ -81,13 +84,22 @@ int main(int argc, char** argv) {
     services.store = store.get();
     services.now = [] { return QDateTime::currentDateTime(); };
     services.yield = [] {};
+    // Nothing here ends the program; a click that would is only recorded.
+    trovander::ProgramEnd end([](int) {});
+    services.end = &end;
     trovander::Windows windows(services);
 
     if (withRows) {
-        auto& results = windows.result().results();
-        results.addRow("report.odt", "/home/user/Documents", "18.5 KB(s)", "03/02/2024 10:15:42");
-        results.addRow("Documents", "/home/user", "Folder", "");
-        results.addRow("holiday.jpg", "/home/user/Pictures/2023", "2.3 MB(s)", "21/08/2023 18:02:07");
+        // Rows as a search gathers them, with sizes and times as a look-up would find them.
+        trovander::ResultRows rows;
+        rows.addFile("report.odt", "/home/user/Documents");
+        rows.setFound(0, /*sizeBytes=*/18944,
+                      QDateTime(QDate(2024, 2, 3), QTime(10, 15, 42)).toSecsSinceEpoch());
+        rows.addFolder("Documents", "/home/user");
+        rows.addFile("holiday.jpg", "/home/user/Pictures/2023");
+        rows.setFound(2, /*sizeBytes=*/2411725,
+                      QDateTime(QDate(2023, 8, 21), QTime(18, 2, 7)).toSecsSinceEpoch());
+        windows.result().results().append(std::move(rows));
         windows.result().lblSearchResult->setText(QStringLiteral("3 item(s) found"));
     }
 

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/EndProgram.h"
 #include "platform/DriveNames.h"
+#include "platform/FolderSeparator.h"
 
 namespace trovander {
 
@@ -42,43 +42,43 @@ struct IndexBuilder::Frame {
     size_t next = 0;
 };
 
-IndexBuilder::IndexBuilder(IndexStore& store, RebuildHooks hooks, std::unique_ptr<FolderReader> reader)
-    : store_(store),
-      hooks_(std::move(hooks)),
-      reader_(reader ? std::move(reader) : makeSystemFolderReader()) {
-    if (!hooks_.now) hooks_.now = [] { return stampText(QDateTime::currentDateTime()); };
-}
+IndexBuilder::IndexBuilder(IndexStore& store, FolderReader& reader, std::function<QDateTime()> now)
+    : store_(store), reader_(reader), now_(std::move(now)) {}
 
-void IndexBuilder::ScanDrives() {
+void IndexBuilder::scanDrives(const std::vector<std::string>& drives, RebuildReport& report) {
     storeFault_.reset();
     walkFault_.reset();
     counts_ = Counts();
     lastFolderId_ = 0;
+    stopped_ = false;
+    report_ = &report;
+    struct Unset {
+        RebuildReport*& report;
+        ~Unset() { report = nullptr; }
+    } unset{report_};
     // Takes the index for this rebuild alone; a refusal here has changed nothing.
     store_.beginRebuild();
     try {
         {
             RecordWriter writer(store_);
             writer_ = &writer;
-            const int32_t last = static_cast<int32_t>(Drives.size()) - 1;
-            for (DriveIndex = 1; DriveIndex <= last && !stopping(); ++DriveIndex) {
-                if (hooks_.setStatus)
-                    hooks_.setStatus(QStringLiteral("Scanning ") +
-                                     QString::fromStdString(driveCaption(Drives[DriveIndex])) +
-                                     QStringLiteral(" drive. please wait..."));
-                FolderFiles(driveRoot(Drives[DriveIndex]));
+            for (size_t d = 0; d < drives.size() && !stopping(); ++d) {
+                report.status(QStringLiteral("Scanning ") + QString::fromStdString(driveCaption(drives[d])) +
+                              QStringLiteral(" drive. please wait..."));
+                folderFiles(driveRoot(drives[d]));
             }
             writer.drain();
             if (!storeFault_) storeFault_ = writer.fault();
             writer_ = nullptr;
         }
-        if (programEnding()) {
+        if (report.stopRequested()) {
+            stopped_ = true;
             store_.abandonRebuild();
             return;
         }
         if (storeFault_) throw *storeFault_;
         if (walkFault_) throw *walkFault_;
-        store_.finishRebuild(hooks_.now().toStdString());
+        store_.finishRebuild(stampText(now_()).toStdString());
     } catch (...) {
         writer_ = nullptr;
         store_.abandonRebuild();
@@ -88,12 +88,13 @@ void IndexBuilder::ScanDrives() {
 
 bool IndexBuilder::stopping() const {
     return storeFault_.has_value() || walkFault_.has_value() || (writer_ && writer_->failed()) ||
-           programEnding();
+           (report_ && report_->stopRequested());
 }
 
 void IndexBuilder::yieldThree() {
-    if (hooks_.progress) hooks_.progress(counts_.records);
-    for (int i = 0; i < 3 && hooks_.yield; ++i) hooks_.yield();
+    if (!report_) return;
+    report_->progress(counts_.records);
+    for (int i = 0; i < 3; ++i) report_->yield();
 }
 
 void IndexBuilder::failFolder(int error, const std::string& path) {
@@ -111,7 +112,7 @@ void IndexBuilder::failFolder(int error, const std::string& path) {
 
 std::string IndexBuilder::joined(const std::string& name) const {
     std::string p = path_;
-    if (p.empty() || p.back() != reader_->separator()) p.push_back(reader_->separator());
+    if (p.empty() || p.back() != kFolderSeparator) p.push_back(kFolderSeparator);
     return p + name;
 }
 
@@ -126,9 +127,9 @@ int64_t IndexBuilder::folderIdOf(Frame& frame) {
 // Lists the folder at path_ and writes its file records, then pushes its frame with the handle open.
 // Returns false when the folder was given up (listError_ says why).
 bool IndexBuilder::enterFolder(int handle, std::vector<Frame>& stack) {
-    const int err = reader_->list(handle, listing_);
+    const int err = reader_.list(handle, listing_);
     if (err != 0) {
-        reader_->close(handle);
+        reader_.close(handle);
         listError_ = err;
         failFolder(err, path_);
         return false;
@@ -156,23 +157,23 @@ int IndexBuilder::reopen(std::vector<Frame>& stack, size_t index, int& carry, si
     int handle = carry;
     carry = -1;
     for (size_t level = carryIndex; level > index; --level) {
-        const int up = reader_->openParent(handle);
-        reader_->close(handle);
+        const int up = reader_.openParent(handle);
+        reader_.close(handle);
         if (up < 0) return up;
         handle = up;
     }
     const FolderIdentity& expected = stack[index].identity;
-    if (expected.known && !(reader_->identity(handle) == expected)) {
+    if (expected.known && !(reader_.identity(handle) == expected)) {
         // Moved while the walk was below it: what is there now is not the folder whose entries were listed.
-        reader_->close(handle);
+        reader_.close(handle);
         return -ENOENT;
     }
     return handle;
 }
 
-void IndexBuilder::FolderFiles(const std::string& rootPath) {
+void IndexBuilder::folderFiles(const std::string& rootPath) {
     path_ = rootPath;
-    const int root = reader_->openRoot(path_);
+    const int root = reader_.openRoot(path_);
     if (root < 0) {
         ++counts_.failed;
         walkFault_.emplace(WalkError::Kind::DriveUnreadable, rootPath, -root);
@@ -188,7 +189,7 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
     int carry = -1;  // the handle of the folder the walk last left, for reaching its parents again
     size_t carryIndex = 0;
     const auto dropCarry = [&] {
-        if (carry >= 0) reader_->close(carry);
+        if (carry >= 0) reader_.close(carry);
         carry = -1;
     };
     while (!stack.empty() && !stopping()) {
@@ -212,7 +213,7 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
             writer_->add(folderIdOf(top), sub.name, EntryType::Folder);
             ++counts_.records;
             if (!sub.descend) continue;
-            const int child = reader_->openChild(top.handle, sub.name);
+            const int child = reader_.openChild(top.handle, sub.name);
             if (child == -EXDEV) continue;  // another mount: a drive of its own
             if (child < 0) {
                 failFolder(-child, joined(sub.name));
@@ -221,17 +222,17 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
             const std::string name = sub.name;
             if (top.next == top.subfolders.size()) {
                 // The last subfolder is open: this folder's handle and listing are no longer needed.
-                reader_->close(top.handle);
+                reader_.close(top.handle);
                 top.handle = -1;
                 top.subfolders.clear();
                 top.subfolders.shrink_to_fit();
                 top.next = 0;
             } else if (index >= kOpenLevels) {
-                top.identity = reader_->identity(top.handle);
-                reader_->close(top.handle);
+                top.identity = reader_.identity(top.handle);
+                reader_.close(top.handle);
                 top.handle = -1;
             }
-            if (path_.empty() || path_.back() != reader_->separator()) path_.push_back(reader_->separator());
+            if (path_.empty() || path_.back() != kFolderSeparator) path_.push_back(kFolderSeparator);
             path_.append(name);
             enterFolder(child, stack);
             continue;
@@ -247,7 +248,7 @@ void IndexBuilder::FolderFiles(const std::string& rootPath) {
     }
     dropCarry();
     for (Frame& f : stack)
-        if (f.handle >= 0) reader_->close(f.handle);
+        if (f.handle >= 0) reader_.close(f.handle);
 }
 
 }  // namespace trovander

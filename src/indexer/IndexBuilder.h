@@ -11,19 +11,28 @@
 #include <string>
 #include <vector>
 
-#include "app/IndexStore.h"
 #include "indexer/RecordWriter.h"
 #include "platform/FolderReader.h"
+#include "store/IndexStore.h"
 
 namespace trovander {
 
-struct RebuildHooks {
-    std::function<void()> yield;                    // DoEvents; three times after each folder
-    std::function<void(const QString&)> setStatus;  // Label1's caption
-    std::function<QString()> now;                   // the stamp's local date-time text
+// What a rebuild tells whoever runs it, and how it hears that it must stop. Every call has a default that
+// does nothing, so a runner says only what it shows.
+class RebuildReport {
+  public:
+    virtual ~RebuildReport() = default;
+    // DoEvents: once per drive probed, three times after each folder.
+    virtual void yield() {}
+    // True once the program is ending: the rebuild stops at its next step and is dropped.
+    virtual bool stopRequested() { return false; }
+    // The probe is over; the walk over the drives found begins now.
+    virtual void walkBegins() {}
+    // Label1's caption as each drive's walk begins ("Scanning ... drive. please wait...").
+    virtual void status(const QString& /*text*/) {}
     // The records written so far, after each folder, before its yields; for a display, which decides
     // itself how often to redraw (called often: keep it to a clock read).
-    std::function<void(uint64_t records)> progress;
+    virtual void progress(uint64_t /*records*/) {}
 };
 
 // The stamp form: local date and time, ISO 8601 with seconds, the same under any regional settings.
@@ -45,23 +54,24 @@ class WalkError : public std::runtime_error {
     int error_;
 };
 
+// The walk and the write of one rebuild over a given drive list; the rebuild use case (Rebuild.h) probes
+// the drives and runs it.
 class IndexBuilder {
   public:
-    IndexBuilder(IndexStore& store, RebuildHooks hooks, std::unique_ptr<FolderReader> reader = nullptr);
+    // now gives the local date and time the stamp records.
+    IndexBuilder(IndexStore& store, FolderReader& reader, std::function<QDateTime()> now);
 
-    // The drive list: element 0 is an empty placeholder, then one drive per element, in walk order.
-    std::vector<std::string> Drives{std::string()};
-    int32_t DriveIndex = 0;
-
-    // Statement 1, every drive's walk, statement 4, as one replacement of the index: until it gets through,
-    // every reader sees the index as it was, and a rebuild that does not get through leaves it so. A fault of
-    // the store (another rebuild running, a lock, a full disk, a damaged file) ends it with StoreError; a
-    // drive root that cannot be read, or a folder that cannot be opened for lack of resources, with
-    // WalkError. A rebuild stopped because the program is ending is dropped and throws nothing.
-    void ScanDrives();
+    // Statement 1, every drive's walk in the given order, statement 4, as one replacement of the index:
+    // until it gets through, every reader sees the index as it was, and a rebuild that does not get
+    // through leaves it so. A fault of the store (another rebuild running, a lock, a full disk, a damaged
+    // file) ends it with StoreError; a drive root that cannot be read, or a folder that cannot be opened
+    // for lack of resources, with WalkError. A rebuild stopped because the report asks it to is dropped
+    // and throws nothing; stopped() then says so.
+    void scanDrives(const std::vector<std::string>& drives, RebuildReport& report);
+    bool stopped() const { return stopped_; }
     // Records a folder's files, then each subfolder's record and its contents, depth-first, on a stack of
-    // its own. A folder that fails gives up only its own contents, except as ScanDrives says.
-    void FolderFiles(const std::string& path);
+    // its own. A folder that fails gives up only its own contents, except as scanDrives says.
+    void folderFiles(const std::string& path);
 
     struct Counts {
         uint64_t records = 0, folders = 0, refused = 0, failed = 0;
@@ -79,8 +89,10 @@ class IndexBuilder {
     std::string joined(const std::string& name) const;
 
     IndexStore& store_;
-    RebuildHooks hooks_;
-    std::unique_ptr<FolderReader> reader_;
+    FolderReader& reader_;
+    std::function<QDateTime()> now_;
+    RebuildReport* report_ = nullptr;  // set while a rebuild runs
+    bool stopped_ = false;
     Counts counts_;
     std::optional<StoreError> storeFault_;
     std::optional<WalkError> walkFault_;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 namespace trovander {
 

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "app/RecordSet.h"
+#include "store/RecordSet.h"
 
 namespace trovander {
 

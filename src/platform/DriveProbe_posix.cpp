@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/DriveProbe.h"
+#include "platform/MountTable.h"
 
 namespace trovander {
 namespace {
@@ -77,7 +77,7 @@ class MountTableDriveProbe final : public DriveProbe {
         return drives;
     }
 
-    bool ValidDrive(const std::string& drive) override {
+    bool validDrive(const std::string& drive) override {
         const int fd = ::open(drive.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return false;
         ::close(fd);

@@ -19,7 +19,7 @@ class LetterDriveProbe final : public DriveProbe {
     // Passes when the drive can be made the current drive. The remembered folder is set again afterwards;
     // the C runtime's _wchdir restores its drive with it, which nothing in the program depends on. Wide, so
     // a current folder with a name outside the ANSI code page is set again as it was.
-    bool ValidDrive(const std::string& drive) override {
+    bool validDrive(const std::string& drive) override {
         if (drive.size() != 1) return false;
         const char letter = static_cast<char>(drive[0] | 0x20);
         if (letter < 'a' || letter > 'z') return false;

@@ -36,8 +36,6 @@ class FolderReader {
     // open handles few. The caller checks the identity.
     virtual int openParent(int handle) = 0;
     virtual FolderIdentity identity(int handle) = 0;
-    // The separator between a folder's path and an entry's name.
-    virtual char separator() const = 0;
 };
 
 // The platform's own reader (POSIX: openat/fdopendir/readdir, d_type, fstatat when unknown).

@@ -105,7 +105,6 @@ class PosixFolderReader final : public FolderReader {
         if (::fstat(handle, &st) != 0) return {};
         return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
     }
-    char separator() const override { return '/'; }
 
   private:
     MountKey rootMount_;

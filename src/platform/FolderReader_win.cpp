@@ -72,7 +72,6 @@ class WinFolderReader final : public FolderReader {
     }
     // Paths, not handles: the walk's check has nothing to compare, and a path always names the folder.
     FolderIdentity identity(int) override { return {}; }
-    char separator() const override { return '\\'; }
 
   private:
     int add(const std::string& path) {

@@ -9,13 +9,11 @@
 #include <memory>
 #include <optional>
 
+#include "platform/FolderSeparator.h"
+
 namespace trovander {
 
 class AssociationStore;
-
-// The separator between a folder and a name in a full path ("\" on Windows, "/" elsewhere). Paths here are
-// bytes as the file system gives them.
-char folderSeparator();
 
 // How the started program's window should open. Only a request: a desktop may ignore it.
 enum class WindowStyle { NormalFocus = 1, MinimizedFocus = 2 };

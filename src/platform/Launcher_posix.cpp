@@ -17,8 +17,6 @@
 
 namespace trovander {
 
-char folderSeparator() { return '/'; }
-
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }

@@ -9,8 +9,6 @@
 
 namespace trovander {
 
-char folderSeparator() { return '\\'; }
-
 namespace {
 
 WORD showCommand(WindowStyle style) {

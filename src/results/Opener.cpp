@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "platform/AssociationStore.h"
+#include "platform/FolderSeparator.h"
 #include "platform/Launcher.h"
-#include "platform/Services.h"
 #include "results/ResultsModel.h"
 
 namespace trovander {
@@ -48,7 +48,7 @@ QByteArray GetExtension(const QByteArray& path) {
     for (qsizetype i = path.size() - 1; i >= 0; --i) {
         const char c = path[i];
         if (c == '.') return path.mid(i + 1);
-        if (c == folderSeparator() || c == ':') return {};
+        if (c == kFolderSeparator || c == ':') return {};
     }
     return {};
 }
@@ -156,7 +156,7 @@ std::optional<SelectedRow> selectedRow(const ResultsModel& model, int row) {
 }
 
 QByteArray fullPath(const QByteArray& folder, const QByteArray& name) {
-    return folder + folderSeparator() + name;
+    return folder + kFolderSeparator + name;
 }
 
 OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& associations,
@@ -200,19 +200,6 @@ OpenOutcome openResult(const std::optional<SelectedRow>& row, AssociationStore& 
              "Could not open \"%1\": %2. Check which program your desktop opens this file type with.")
              .arg(shown(path), error));
     return OpenOutcome::StartFailed;
-}
-
-SystemOpening::SystemOpening(Services& services)
-    : services_(services),
-      associations_(makeSystemAssociationStore()),
-      launcher_(makeSystemLauncher(*associations_)) {
-    services.associations = associations_.get();
-    services.launcher = launcher_.get();
-}
-
-SystemOpening::~SystemOpening() {
-    services_.associations = nullptr;
-    services_.launcher = nullptr;
 }
 
 }  // namespace trovander

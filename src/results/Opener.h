@@ -14,7 +14,6 @@ namespace trovander {
 class AssociationStore;
 class Launcher;
 class ResultsModel;
-struct Services;
 
 // The lookup's texts for the two cases in which nothing is started.
 inline constexpr char kUnregisteredExtension[] = "Unregistered file extension ";
@@ -78,20 +77,5 @@ QByteArray openCommandFor(AssociationStore& associations, const QByteArray& path
 // selected where the desktop offers that.
 OpenOutcome showContainingFolder(const std::optional<SelectedRow>& row, Launcher& launcher,
                                  const ShowMessage& showMessage);
-
-// The desktop's own association store and launcher, handed to services for as long as this owner lives
-// (taken back from them when it goes).
-class SystemOpening {
-  public:
-    explicit SystemOpening(Services& services);
-    ~SystemOpening();
-    SystemOpening(const SystemOpening&) = delete;
-    SystemOpening& operator=(const SystemOpening&) = delete;
-
-  private:
-    Services& services_;
-    std::unique_ptr<AssociationStore> associations_;
-    std::unique_ptr<Launcher> launcher_;
-};
 
 }  // namespace trovander

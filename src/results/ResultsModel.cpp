@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "platform/Launcher.h"
+#include "results/CellText.h"
 #include "results/Opener.h"
-#include "search/CellText.h"
 
 namespace trovander {
 
@@ -29,81 +29,6 @@ int compareCellTexts(const QString& a, const QString& b) {
     return folded != 0 ? folded : QString::compare(a, b, Qt::CaseSensitive);
 }
 
-// ResultRows
-
-void ResultRows::reserve(size_t rows, size_t bytes) {
-    entries_.reserve(rows);
-    bytes_.reserve(bytes);
-}
-
-std::string_view ResultRows::folderAt(uint32_t index) const {
-    const Span& f = folders_[index];
-    return std::string_view(bytes_).substr(f.offset, f.length);
-}
-
-void ResultRows::rehashFolders(size_t slots) {
-    folderSlots_.assign(slots, kNoFolder);
-    for (uint32_t i = 0; i < folders_.size(); ++i) {
-        size_t at = std::hash<std::string_view>()(folderAt(i)) & (slots - 1);
-        while (folderSlots_[at] != kNoFolder) at = (at + 1) & (slots - 1);
-        folderSlots_[at] = i;
-    }
-}
-
-uint32_t ResultRows::folderFor(std::string_view folder) {
-    // Records come folder by folder, so the last folder is the likely one; the table catches a folder whose
-    // subfolders came in between, so each folder is stored once.
-    if (!folders_.empty() && folderAt(static_cast<uint32_t>(folders_.size() - 1)) == folder)
-        return static_cast<uint32_t>(folders_.size() - 1);
-    // At most half full, so probe runs stay short.
-    if (folderSlots_.size() < 2 * (folders_.size() + 1))
-        rehashFolders(std::max<size_t>(64, 4 * folders_.size()));
-    const size_t mask = folderSlots_.size() - 1;
-    size_t at = std::hash<std::string_view>()(folder) & mask;
-    for (; folderSlots_[at] != kNoFolder; at = (at + 1) & mask) {
-        if (folderAt(folderSlots_[at]) == folder) return folderSlots_[at];
-    }
-    const auto index = static_cast<uint32_t>(folders_.size());
-    folders_.push_back({bytes_.size(), static_cast<uint32_t>(folder.size())});
-    bytes_.append(folder);
-    folderSlots_[at] = index;
-    return index;
-}
-
-void ResultRows::add(std::string_view name, std::string_view folder, int64_t sizeBytes,
-                     int64_t modifiedSecs) {
-    const uint32_t folderIndex = folderFor(folder);
-    const uint64_t nameOffset = bytes_.size();
-    bytes_.append(name);
-    entries_.push_back(
-        {nameOffset, static_cast<uint32_t>(name.size()), folderIndex, sizeBytes, modifiedSecs});
-}
-
-void ResultRows::addFile(std::string_view name, std::string_view folder) { add(name, folder, kNotFound, 0); }
-
-void ResultRows::addFolder(std::string_view name, std::string_view folder) { add(name, folder, kFolder, 0); }
-
-void ResultRows::addTexts(std::string_view name, std::string_view folder, const QString& sizeText,
-                          const QString& dateText) {
-    texts_.emplace_back(sizeText, dateText);
-    add(name, folder, kGivenTexts, static_cast<int64_t>(texts_.size() - 1));
-}
-
-std::string_view ResultRows::name(size_t row) const {
-    const Entry& e = entries_[row];
-    return std::string_view(bytes_).substr(e.nameOffset, e.nameLength);
-}
-
-std::string_view ResultRows::folder(size_t row) const { return folderAt(entries_[row].folder); }
-
-void ResultRows::setFound(size_t row, int64_t sizeBytes, int64_t modifiedSecs) {
-    Entry& e = entries_[row];
-    e.sizeBytes = sizeBytes < 0 ? 0 : sizeBytes;
-    e.modifiedSecs = modifiedSecs;
-}
-
-// ResultsModel
-
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultsModel::clear() {
@@ -112,42 +37,6 @@ void ResultsModel::clear() {
     order_.clear();
     order_.shrink_to_fit();
     endResetModel();
-}
-
-void ResultsModel::addRow(std::string_view name, std::string_view folder, const QString& sizeText,
-                          const QString& dateText) {
-    const size_t stored = rows_.size();
-    if (!isSorted()) {
-        const int at = static_cast<int>(stored);
-        beginInsertRows(QModelIndex(), at, at);
-        rows_.addTexts(name, folder, sizeText, dateText);
-        endInsertRows();
-        return;
-    }
-    // Sorted: the row goes after every row whose text is not greater, as the list keeps its order.
-    QString text;
-    switch (sortColumn_) {
-        case NameColumn:
-            text = fromBytes(name);
-            break;
-        case FolderColumn:
-            text = fromBytes(folder);
-            break;
-        case SizeColumn:
-            text = sizeText;
-            break;
-        default:
-            text = dateText;
-            break;
-    }
-    const auto pos = std::upper_bound(order_.begin(), order_.end(), text, [&](const QString& t, uint32_t s) {
-        return compareCellTexts(t, storedText(s, sortColumn_)) < 0;
-    });
-    const int at = static_cast<int>(pos - order_.begin());
-    beginInsertRows(QModelIndex(), at, at);
-    rows_.addTexts(name, folder, sizeText, dateText);
-    order_.insert(order_.begin() + at, static_cast<uint32_t>(stored));
-    endInsertRows();
 }
 
 void ResultsModel::append(ResultRows&& rows) {
@@ -164,15 +53,12 @@ void ResultsModel::append(ResultRows&& rows) {
     } else {
         const uint64_t byteBase = rows_.bytes_.size();
         const auto folderBase = static_cast<uint32_t>(rows_.folders_.size());
-        const auto textBase = static_cast<int64_t>(rows_.texts_.size());
         rows_.bytes_.append(rows.bytes_);
         for (ResultRows::Span f : rows.folders_) rows_.folders_.push_back({f.offset + byteBase, f.length});
         rows_.folderSlots_.clear();  // rebuilt when the next row is added
-        for (auto& t : rows.texts_) rows_.texts_.push_back(std::move(t));
         for (ResultRows::Entry e : rows.entries_) {
             e.nameOffset += byteBase;
             e.folder += folderBase;
-            if (e.sizeBytes == ResultRows::kGivenTexts) e.modifiedSecs += textBase;
             rows_.entries_.push_back(e);
         }
     }
@@ -194,11 +80,9 @@ QString ResultsModel::storedText(size_t stored, int column) const {
         case SizeColumn:
             if (e.sizeBytes >= 0) return advFileLen(static_cast<double>(e.sizeBytes));
             if (e.sizeBytes == ResultRows::kFolder) return folderText();
-            if (e.sizeBytes == ResultRows::kGivenTexts) return rows_.texts_[e.modifiedSecs].first;
             return {};
         case DateColumn:
             if (e.sizeBytes >= 0) return DateText().formatSecs(e.modifiedSecs);
-            if (e.sizeBytes == ResultRows::kGivenTexts) return rows_.texts_[e.modifiedSecs].second;
             return {};
         default:
             return {};
@@ -358,9 +242,6 @@ std::vector<uint32_t> ResultsModel::sortedOrder() const {
                     it->second =
                         newText(size ? advFileLen(static_cast<double>(value)) : dates.formatSecs(value));
                 textOf[i] = it->second;
-            } else if (e.sizeBytes == ResultRows::kGivenTexts) {
-                const auto& given = rows_.texts_[e.modifiedSecs];
-                textOf[i] = newText(size ? given.first : given.second);
             } else {
                 textOf[i] = e.sizeBytes == ResultRows::kFolder ? folder : empty;
             }

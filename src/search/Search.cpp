@@ -1,10 +1,5 @@
 #include "search/Search.h"
 
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
@@ -12,9 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/IndexStore.h"
-#include "app/Sqlite.h"
-#include "results/ResultsModel.h"
+#include "platform/FileInfo.h"
+#include "store/IndexStore.h"
+#include "store/RecordSet.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 
@@ -32,7 +28,6 @@ void replaceAll(std::string& text, char from, char to) { std::replace(text.begin
 class FolderLookup {
   public:
     explicit FolderLookup(ResultRows& rows) : rows_(rows) {}
-    ~FolderLookup() { closeFolder(); }
     FolderLookup(const FolderLookup&) = delete;
     FolderLookup& operator=(const FolderLookup&) = delete;
 
@@ -46,50 +41,27 @@ class FolderLookup {
     void lookUp(size_t row, size_t end) {
         const uint32_t folder = rows_.folderIndex(row);
         if (!haveFolder_ || folder != folder_) {
-            // Opening the folder costs two calls more than one look-up by path: it pays only when the next
+            // Entering the folder costs two calls more than one look-up by path: it pays only when the next
             // file is in the same folder.
             const bool run = row + 1 < end && rows_.folderIndex(row + 1) == folder && rows_.isFile(row + 1);
             if (run) {
-                openFolder(folder, rows_.folder(row));
+                files_.enterFolder(rows_.folder(row));
+                haveFolder_ = true;
+                folder_ = folder;
             } else {
-                closeFolder();
+                files_.leaveFolder();
                 haveFolder_ = false;
             }
         }
-        name_.assign(rows_.name(row));
-        struct stat st {};
-        int rc = -1;
-        if (folderFd_ >= 0) {
-            rc = ::fstatat(folderFd_, name_.c_str(), &st, 0);
-        } else {
-            // The full path: folder, separator, name; a root folder "/" gives "//name", which names the same.
-            path_.assign(rows_.folder(row)).append("/").append(name_);
-            rc = ::stat(path_.c_str(), &st);
-        }
-        // A folder where the index has a file is not the file it recorded.
-        if (rc != 0 || S_ISDIR(st.st_mode)) return;
-        rows_.setFound(row, static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec));
-    }
-
-    void openFolder(uint32_t folder, std::string_view path) {
-        closeFolder();
-        haveFolder_ = true;
-        folder_ = folder;
-        path_.assign(path);
-        // O_PATH needs no read permission on the folder, only the search permission a path look-up needs too.
-        folderFd_ = path_.empty() ? -1 : ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
-
-    void closeFolder() {
-        if (folderFd_ >= 0) ::close(folderFd_);
-        folderFd_ = -1;
+        FileFacts facts;
+        if (files_.lookUp(rows_.folder(row), rows_.name(row), facts))
+            rows_.setFound(row, facts.sizeBytes, facts.modifiedSecs);
     }
 
     ResultRows& rows_;
+    FileInfo files_;
     bool haveFolder_ = false;
     uint32_t folder_ = 0;
-    int folderFd_ = -1;
-    std::string name_, path_;
 };
 
 }  // namespace
@@ -136,14 +108,11 @@ void addRecord(std::string_view fileName, std::string_view filePath, std::string
 int columnOf(const Statement& row, std::string_view name) {
     for (int c = 0; c < row.columnCount(); ++c) {
         const std::string_view col = row.columnName(c);
-        if (col.size() == name.size() && ::strncasecmp(col.data(), name.data(), name.size()) == 0) return c;
+        if (sameColumnName(col, name)) return c;
     }
     return -1;
 }
 
-std::string_view fieldOf(const RecordSet& records, int column) {
-    return column < 0 ? std::string_view() : records.value(records.position(), static_cast<size_t>(column));
-}
 }  // namespace
 
 void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
@@ -169,38 +138,26 @@ void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows) {
     }
 }
 
-void addResultRow(const RecordSet& records, ResultsModel& list) {
-    if (records.AtEnd()) return;
-    ResultRows rows;
-    addRecord(fieldOf(records, records.columnIndex("FileName")),
-              fieldOf(records, records.columnIndex("Filepath")),
-              fieldOf(records, records.columnIndex("FileType")), rows);
-    lookUpFiles(rows);
-    list.append(std::move(rows));
-}
-
-namespace {
-// The steps of a search, each slow step (the query, the look-ups) through run.
-int searchInto(IndexStore* store, const QString& searchText, ResultsModel& list,
-               const std::function<void()>& queryOpened, void (*run)(const std::function<void()>&)) {
+SearchRun::SearchRun(IndexStore* store, const QString& searchText, Where where)
+    : store_(store), where_(where) {
     const QByteArray text = searchText.toUtf8();
-    const std::string pattern =
-        namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    ResultRows rows;
-    run([&] { readSearch(store, pattern, rows); });
-    list.clear();
-    if (queryOpened) queryOpened();
-    run([&] { lookUpFiles(rows); });
-    list.append(std::move(rows));
-    return list.count();
+    pattern_ = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
 }
 
-void runHere(const std::function<void()>& work) { work(); }
-}  // namespace
+void SearchRun::run(const std::function<void()>& work) {
+    if (where_ == Where::OffThread)
+        whileEventLoopRuns(work);
+    else
+        work();
+}
 
-int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
-              const std::function<void()>& queryOpened) {
-    return searchInto(store, searchText, list, queryOpened, runHere);
+void SearchRun::query() {
+    run([this] { readSearch(store_, pattern_, rows_); });
+}
+
+ResultRows SearchRun::lookUp() {
+    run([this] { lookUpFiles(rows_); });
+    return std::move(rows_);
 }
 
 IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
@@ -209,9 +166,7 @@ IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
 
 bool IndexWarmUp::done() const { return !store_ || store_->namesLoaded(); }
 
-namespace {
-// Runs work on a thread of its own while this thread's event loop runs; rethrows what work threw.
-void whileLoopRuns(const std::function<void()>& work) {
+void whileEventLoopRuns(const std::function<void()>& work) {
     QEventLoop loop;
     std::exception_ptr failure;
     std::thread worker([&] {
@@ -225,12 +180,6 @@ void whileLoopRuns(const std::function<void()>& work) {
     loop.exec();
     worker.join();
     if (failure) std::rethrow_exception(failure);
-}
-}  // namespace
-
-int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
-                       const std::function<void()>& queryOpened) {
-    return searchInto(store, searchText, list, queryOpened, whileLoopRuns);
 }
 
 }  // namespace trovander

@@ -6,13 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/RecordSet.h"
+#include "search/ResultRows.h"
 
 namespace trovander {
 
 class IndexStore;
-class ResultsModel;
-class ResultRows;
 
 // The search text as a name pattern: every "*", then every " ", then every "?" becomes "%". Nothing else
 // changes, so a typed "%" or "_" keeps its meaning in the pattern.
@@ -28,21 +26,29 @@ void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows);
 // is not there keeps empty cells. Look-ups of many rows run on worker threads; all are done on return.
 void lookUpFiles(ResultRows& rows);
 
-// Adds the row of the record set's current record, looked up, without moving the record set.
-void addResultRow(const RecordSet& records, ResultsModel& list);
+// Runs work on a thread of its own while this thread's event loop keeps running (a waiting window is
+// painted, timers fire); rethrows what work threw. Needs a running application.
+void whileEventLoopRuns(const std::function<void()>& work);
 
-// The part of a search between reading the text and writing the count: the pattern, the query, emptying
-// the list, queryOpened (the waiting window appears then), the rows. Returns the number of rows in the list.
-// A query that fails throws its StoreError before the list is touched.
-int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
-              const std::function<void()>& queryOpened = {});
+// One search in its two slow steps, so that whoever shows it can empty the list and show the waiting
+// window between them: the query (which may fail), then the look-ups (which skip what fails).
+class SearchRun {
+  public:
+    enum class Where { Here, OffThread };  // OffThread: each step through whileEventLoopRuns
+    SearchRun(IndexStore* store, const QString& searchText, Where where = Where::Here);
+    // The pattern and the query. A query that fails throws its StoreError.
+    void query();
+    // The look-ups of the rows the query gathered; the rows, given away.
+    ResultRows lookUp();
 
-// As runSearch, with the query and the look-ups on worker threads while the calling thread's event loop
-// keeps running (the waiting window is painted, timers fire); returns when the list is filled. Needs a
-// running application; the caller keeps other work off the store until it returns.
-int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
-                       const std::function<void()>& queryOpened = {});
+  private:
+    void run(const std::function<void()>& work);
 
+    IndexStore* store_;
+    std::string pattern_;
+    Where where_;
+    ResultRows rows_;
+};
 
 // Has the store read every name into memory in the background once the window that owns this is made,
 // so that searches are answered from there; the window thread never waits for it.

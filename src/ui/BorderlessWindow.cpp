@@ -5,13 +5,15 @@
 #include <QWindow>
 #include <cmath>
 
-#include "app/EndProgram.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
 BorderlessWindow::BorderlessWindow(const QString& caption, QSize clientSize, const QString& backgroundRole,
-                                   QSize pictureSize)
-    : SkinnedWindow(caption, clientSize, backgroundRole, pictureSize), Timer1(new QTimer(this)) {
+                                   QSize pictureSize, Services& services)
+    : SkinnedWindow(caption, clientSize, backgroundRole, pictureSize),
+      Timer1(new QTimer(this)),
+      shellServices_(services) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(0);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -51,7 +53,7 @@ void BorderlessWindow::MinBtn_Click() {
     setWindowState((windowState() & ~Qt::WindowActive) | Qt::WindowMinimized);
 }
 
-void BorderlessWindow::CrossBtn_Click() { EndProgramNow(); }
+void BorderlessWindow::CrossBtn_Click() { shellServices_.end->endNow(); }
 
 bool BorderlessWindow::startSystemMove() {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return false;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "FormWindow.h"
+#include "ui/Services.h"
 
 namespace trovander {
 
@@ -13,7 +14,7 @@ class BorderlessWindow : public SkinnedWindow {
     Q_OBJECT
   public:
     BorderlessWindow(const QString& caption, QSize clientSize, const QString& backgroundRole,
-                     QSize pictureSize);
+                     QSize pictureSize, Services& services);
 
     // Pointer positions relative to the window: at the last press on the surface, at the last movement.
     double DownX = 0, DownY = 0, MoveX = 0, MoveY = 0;
@@ -41,6 +42,7 @@ class BorderlessWindow : public SkinnedWindow {
     // The pointer on the screen at the last press or movement: each step measures from it afresh, so a
     // window that has moved under a still pointer does not go on drifting by the last shift.
     QPointF pointerOnScreen_;
+    Services& shellServices_;  // the close button ends the program through its end
 };
 
 }  // namespace trovander

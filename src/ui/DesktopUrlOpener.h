@@ -1,7 +1,7 @@
 // Opens web addresses with the desktop's default browser.
 #pragma once
 
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

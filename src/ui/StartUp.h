@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 namespace trovander {
 

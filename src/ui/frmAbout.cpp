@@ -4,7 +4,7 @@
 
 #include "SiteAddress.h"
 #include "Skin.h"
-#include "Windows.h"
+#include "WindowSet.h"
 
 namespace trovander {
 

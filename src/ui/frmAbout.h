@@ -4,7 +4,7 @@
 #include "ClickLabel.h"
 #include "FormWindow.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

@@ -8,7 +8,7 @@
 #include "FormWindow.h"
 #include "LineControl.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

@@ -6,16 +6,16 @@
 #include "KeyCodes.h"
 #include "SiteAddress.h"
 #include "Skin.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
 frmMain::frmMain(Windows& windows, Services& services)
     : BorderlessWindow(QStringLiteral("Trovander"), QSize(610, 272), skin::role("frmMain/background"),
-                       QSize(610, 273)),
+                       QSize(610, 273), services),
       windows_(windows),
       services_(services) {
     setObjectName("frmMain");
@@ -95,17 +95,17 @@ void frmMain::lblVisitSite_Click() { openSitePage(); }
 
 void frmMain::cmdClose_Click() {
     openSitePage();
-    EndProgramNow();
+    services_.end->endNow();
 }
 
 void frmMain::Form_QueryUnload(int&, int) {
     openSitePage();
-    EndProgramNow();
+    services_.end->endNow();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
     // Once the program is ending nothing more is asked of the window.
-    if (programEnding()) {
+    if (services_.end->ending()) {
         event->ignore();
         return;
     }

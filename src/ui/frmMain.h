@@ -8,10 +8,9 @@
 #include "BorderlessWindow.h"
 #include "ClickLabel.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 // Search includes: frmMain_search.cpp
-#include "app/RecordSet.h"
 #include "search/Search.h"
 
 namespace trovander {
@@ -45,7 +44,6 @@ class frmMain : public BorderlessWindow {
     // Key release in txtSearch: key code as keyCodeOf gives it (13 for Enter), shift state as shiftStateOf.
     void txtSearch_KeyUp(int& keyCode, int shift);
     void cmdSearch_Click();
-    void AddResultRow(RecordSet& records);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,19 +56,17 @@ class frmMain : public BorderlessWindow {
     Services& services_;
 
   public:
-    // ---- Search, public part: frmMain_search.cpp ----
+    // Search (frmMain_search.cpp):
     // How a message box is run; a test replaces it to read the box instead of waiting on it.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
     // Whether the names of the index have been read into memory since the window was made.
     bool indexWarm() const { return warmUp_.done(); }
-    // ---- end of search, public part ----
 
   private:
-    // ---- Search state: frmMain_search.cpp ----
+    // Search (frmMain_search.cpp):
     // Reads the names of the index in the background, so that searches are answered from memory.
     IndexWarmUp warmUp_{services_.store};
     bool searchRunning_ = false;
-    // ---- end of search state ----
 };
 
 }  // namespace trovander

@@ -2,12 +2,13 @@
 #include <exception>
 
 #include "MessagePlacement.h"
-#include "Windows.h"
-#include "app/Sqlite.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "frmSearching.h"
-#include "search/CellText.h"
+#include "results/CellText.h"
+#include "search/Search.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 
@@ -37,8 +38,12 @@ void frmMain::cmdSearch_Click() {
     // A query the index cannot answer (locked, damaged) is said, and the search window stays for another
     // try: a failed search must not look like one without hits. Once the query has run, a failing step
     // leaves what it had done, and the steps after it still run.
+    SearchRun search(services_.store, txtSearch->text(), SearchRun::Where::OffThread);
     try {
-        runSearchOffThread(services_.store, txtSearch->text(), list, [&searching] { searching.show(); });
+        search.query();
+        list.clear();
+        searching.show();
+        list.append(search.lookUp());
     } catch (const StoreError& e) {
         searching.hide();
         PlacedMessageBox box(
@@ -55,14 +60,6 @@ void frmMain::cmdSearch_Click() {
     result.show();
     searching.hide();
     hide();
-}
-
-void frmMain::AddResultRow(RecordSet& records) {
-    try {
-        addResultRow(records, windows_.result().results());
-    } catch (const std::exception&) {
-        // The record gets no row; the search goes on with the next one.
-    }
 }
 
 }  // namespace trovander

@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "Skin.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
 #include "frmAbout.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 namespace {
@@ -22,7 +22,7 @@ int pixelsFromTwips(int twips) { return static_cast<int>(std::lround(twips / kTw
 
 frmResult::frmResult(Windows& windows, Services& services)
     : BorderlessWindow(QStringLiteral("Search Result"), QSize(631, 500), skin::role("frmResult/background"),
-                       QSize(631, 500)),
+                       QSize(631, 500), services),
       windows_(windows),
       services_(services) {
     setObjectName("frmResult");
@@ -161,7 +161,7 @@ void frmResult::MinBtn_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, d
 
 void frmResult::closeEvent(QCloseEvent* event) {
     event->ignore();
-    if (!programEnding()) EndProgramNow();
+    if (!services_.end->ending()) services_.end->endNow();
 }
 
 bool frmResult::eventFilter(QObject* watched, QEvent* event) {

@@ -8,8 +8,8 @@
 #include "ClickLabel.h"
 #include "ImageList.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
 #include "results/ResultsModel.h"
+#include "ui/Services.h"
 
 // Results includes: frmResult_results.cpp
 // Opening includes: frmResult_open.cpp
@@ -81,10 +81,7 @@ class frmResult : public BorderlessWindow {
     Services& services_;
 
   public:
-    // ---- Results, public part: frmResult_results.cpp ----
-    // ---- end of results, public part ----
-
-    // ---- Opening, public part: frmResult_open.cpp ----
+    // Opening (frmResult_open.cpp):
     // Runs the open action's message box (a status number, or a program that would not start) modally.
     // Tests replace it to read the box or answer it at once.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
@@ -105,7 +102,6 @@ class frmResult : public BorderlessWindow {
     // Enter opens as Open does, Ctrl+C copies the full paths, the Menu key opens the context menu. True
     // when the key was taken.
     bool lstResult_KeyDown(QKeyEvent* event);
-    // ---- end of opening, public part ----
 
   private:
     // Makes the list's picture at a position the button's picture, unless it shows it already.
@@ -113,16 +109,12 @@ class frmResult : public BorderlessWindow {
 
     ResultsModel results_;
 
-    // ---- Results state: frmResult_results.cpp ----
-    // ---- end of results state ----
-
-    // ---- Opening state: frmResult_open.cpp ----
+    // Opening (frmResult_open.cpp):
     void setUpOpening();
     // The row Open acts on: the current row when it is selected, else the first selected; -1 for none.
     int openRow() const;
     QList<int> selectedRows() const;
     void showMessage(const QString& text);
-    // ---- end of opening state ----
 };
 
 }  // namespace trovander

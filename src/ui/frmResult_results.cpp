@@ -1,8 +1,8 @@
 // The results window's own actions: sorting by a column, New Search and End.
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmResult.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
@@ -17,6 +17,6 @@ void frmResult::cmdNewSearch_Click() {
     windows_.main().show();
 }
 
-void frmResult::cmdClose_Click() { EndProgramNow(); }
+void frmResult::cmdClose_Click() { services_.end->endNow(); }
 
 }  // namespace trovander

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "FormWindow.h"
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 
 #include "Skin.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
@@ -103,7 +103,7 @@ void frmStart::showEvent(QShowEvent* event) {
 
 void frmStart::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (!programEnding()) EndProgramNow();
+    if (!services_.end->ending()) services_.end->endNow();
 }
 
 }  // namespace trovander

@@ -1,22 +1,18 @@
 // The start window: the index's state, then Continue, Scan pc and Exit.
 #pragma once
 
+#include <QLabel>
+#include <QMessageBox>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "ClickLabel.h"
 #include "FormWindow.h"
 #include "PictureBox.h"
-#include "platform/Services.h"
-
-// Rebuild includes: frmStart_scan.cpp
-#include <QLabel>
-#include <QMessageBox>
-#include <functional>
-#include <memory>
-
-#include "indexer/IndexBuilder.h"
+#include "indexer/Rebuild.h"
 #include "indexer/RebuildProgress.h"
-#include "platform/DriveProbe.h"
+#include "ui/Services.h"
 
 namespace trovander {
 
@@ -55,18 +51,14 @@ class frmStart : public FormWindow {
     Services& services_;
 
   public:
-    // ---- Rebuild, public part: frmStart_scan.cpp ----
-    // True when the drive can be walked; the name is left as it is.
-    bool ValidDrive(std::string& drive);
-    // The rebuild, with its drive list and counter (Drives, DriveIndex); made on first use.
-    IndexBuilder& rebuild();
+    // The rebuild (frmStart_scan.cpp): the drives its last run walked and its counts; made on first use.
+    Rebuild& rebuild();
     // True while a rebuild runs; a click on Scan then starts nothing.
     bool rebuilding() const { return rebuilding_; }
     // Runs the stale-index message box modally. Tests replace it to read the box or answer it at once.
     std::function<void(QMessageBox&)> runMessageBox = [](QMessageBox& box) { box.exec(); };
     // The clock the progress display reads (tests give one that they advance).
     void setProgressClock(RebuildProgress::Clock clockMs) { progress_ = RebuildProgress(std::move(clockMs)); }
-    // ---- end of rebuild, public part ----
 
   private:
     // Shows Continue and gives it the keyboard, so the Enter a user presses to go on does so.
@@ -74,22 +66,19 @@ class frmStart : public FormWindow {
 
     bool loaded_ = false;
 
-    // ---- Rebuild state: frmStart_scan.cpp ----
     // Discovery, then one rebuild. True when it ended with "Done."; false when another rebuild was running,
     // the rebuild failed (its error is in Label1) or the program is ending.
     bool scanAndRebuild();
     void showStaleMessage();
-    DriveProbe& driveProbe();
+    void newRebuild();
     // Label1's caption, in the design font or smaller so that it fits.
     void showStatus(const QString& text, const QString& toolTip = QString());
 
-    std::unique_ptr<IndexBuilder> builder_;
+    std::unique_ptr<Rebuild> rebuild_;
     RebuildProgress progress_;
-    std::unique_ptr<DriveProbe> systemProbe_;  // used when the services hand in no probe
     bool rebuilding_ = false;
     qreal labelSize_ = 0;  // Label1's design size, read on first use
     bool labelInPixels_ = false;
-    // ---- end of rebuild state ----
 };
 
 }  // namespace trovander

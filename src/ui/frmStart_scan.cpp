@@ -4,11 +4,11 @@
 #include <QFontMetrics>
 
 #include "MessagePlacement.h"
-#include "Windows.h"
-#include "app/EndProgram.h"
+#include "WindowSet.h"
 #include "frmMain.h"
 #include "frmStart.h"
-#include "indexer/Staleness.h"
+#include "indexer/Rebuild.h"
+#include "platform/ProgramEnd.h"
 
 namespace trovander {
 
@@ -55,8 +55,7 @@ void frmStart::showStatus(const QString& text, const QString& toolTip) {
 void frmStart::Form_Load() {
     IndexAge age = IndexAge::Unreadable;
     try {
-        const RecordSet stamps = services_.store->selectStamps();
-        age = judgeIndexAge(stamps, services_.now ? services_.now() : QDateTime::currentDateTime());
+        age = indexAge(*services_.store, services_.now());
     } catch (const StoreError& e) {
         // The check gives up here, Continue stays hidden; Scan can still rebuild. The cause is shown rather
         // than a caption that would call the index merely out of date.
@@ -84,39 +83,49 @@ void frmStart::cmdStart_Click() {
 
 void frmStart::cmdScan_Click() { scanAndRebuild(); }
 
-void frmStart::cmdExit_Click() { EndProgramNow(); }
+void frmStart::cmdExit_Click() { services_.end->endNow(); }
 
-bool frmStart::ValidDrive(std::string& drive) {
-    try {
-        return driveProbe().ValidDrive(drive);
-    } catch (...) {
-        // A probe that fails in any way leaves the drive out.
-        return false;
+namespace {
+// What the window shows of a running rebuild: the drive in Label1, the count and time in lblProgress.
+class StartWindowReport final : public RebuildReport {
+  public:
+    StartWindowReport(Services& services, RebuildProgress& progress, QLabel& count,
+                      std::function<void(const QString&)> showStatus)
+        : services_(services), progress_(progress), count_(count), showStatus_(std::move(showStatus)) {}
+
+    void yield() override {
+        if (services_.yield) services_.yield();
     }
+    bool stopRequested() override { return services_.end->ending(); }
+    void walkBegins() override {
+        walking_ = true;
+        progress_.start();
+        count_.setText(progress_.text(0));
+        count_.setVisible(true);
+    }
+    void status(const QString& text) override { showStatus_(text); }
+    bool walking() const { return walking_; }
+    void progress(uint64_t records) override {
+        if (progress_.due()) count_.setText(progress_.text(records));
+    }
+
+  private:
+    Services& services_;
+    RebuildProgress& progress_;
+    QLabel& count_;
+    std::function<void(const QString&)> showStatus_;
+    bool walking_ = false;
+};
+}  // namespace
+
+Rebuild& frmStart::rebuild() {
+    if (!rebuild_) newRebuild();
+    return *rebuild_;
 }
 
-IndexBuilder& frmStart::rebuild() {
-    if (!builder_) {
-        RebuildHooks hooks;
-        hooks.yield = [this] {
-            if (services_.yield) services_.yield();
-        };
-        hooks.setStatus = [this](const QString& text) { showStatus(text); };
-        hooks.progress = [this](uint64_t records) {
-            if (progress_.due()) lblProgress->setText(progress_.text(records));
-        };
-        hooks.now = [this] {
-            return stampText(services_.now ? services_.now() : QDateTime::currentDateTime());
-        };
-        builder_ = std::make_unique<IndexBuilder>(*services_.store, std::move(hooks));
-    }
-    return *builder_;
-}
-
-DriveProbe& frmStart::driveProbe() {
-    if (services_.drives) return *services_.drives;
-    if (!systemProbe_) systemProbe_ = makeSystemDriveProbe();
-    return *systemProbe_;
+void frmStart::newRebuild() {
+    rebuild_ =
+        std::make_unique<Rebuild>(*services_.store, *services_.drives, *services_.folders, services_.now);
 }
 
 void frmStart::showStaleMessage() {
@@ -135,44 +144,36 @@ bool frmStart::scanAndRebuild() {
     } guard{rebuilding_};
 
     cmdStart->setVisible(false);
-    IndexBuilder& builder = rebuild();
-    builder.Drives.assign(1, std::string());
-    const std::vector<std::string> candidates = driveProbe().candidates();
-    for (builder.DriveIndex = 1; builder.DriveIndex <= static_cast<int32_t>(candidates.size());
-         ++builder.DriveIndex) {
-        if (services_.yield) services_.yield();
-        // Exit or the close box during the yield: nothing more runs against the window.
-        if (programEnding()) return false;
-        std::string drive = candidates[static_cast<size_t>(builder.DriveIndex - 1)];
-        if (ValidDrive(drive)) builder.Drives.push_back(drive);
-    }
-    progress_.start();
-    lblProgress->setText(progress_.text(0));
-    lblProgress->setVisible(true);
-    // The last count and the whole time stay up, whichever way the rebuild ends.
+    // Made for each scan, over the services as they are now.
+    newRebuild();
+    Rebuild& rebuild = *rebuild_;
+    StartWindowReport report(services_, progress_, *lblProgress,
+                             [this](const QString& text) { showStatus(text); });
+    // Once the walk has begun, its last count and whole time stay up, whichever way the rebuild ends.
     struct FinalCount {
         frmStart& window;
-        IndexBuilder& builder;
+        Rebuild& rebuild;
+        StartWindowReport& report;
         ~FinalCount() {
-            if (!programEnding())
-                window.lblProgress->setText(window.progress_.text(builder.counts().records));
+            if (report.walking() && !window.services_.end->ending())
+                window.lblProgress->setText(window.progress_.text(rebuild.counts().records));
         }
-    } finalCount{*this, builder};
+    } finalCount{*this, rebuild, report};
     try {
-        builder.ScanDrives();
+        if (rebuild.run(report) == Rebuild::Outcome::Stopped) return false;
     } catch (const StoreError& e) {
         // Never "Done." for an index that was not replaced whole; the earlier index is still there.
-        if (!programEnding())
+        if (!services_.end->ending())
             showStatus(QStringLiteral("The index could not be rebuilt: ") + shortText(e),
                        QString::fromStdString(e.what()));
         return false;
     } catch (const WalkError& e) {
-        if (!programEnding())
+        if (!services_.end->ending())
             showStatus(QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what()),
                        QString::fromStdString(e.what()));
         return false;
     }
-    if (programEnding()) return false;
+    if (services_.end->ending()) return false;
     showStatus(kDone);
     offerContinue();
     return true;

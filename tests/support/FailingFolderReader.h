@@ -43,7 +43,6 @@ class FailingFolderReader final : public FolderReader {
         names_.erase(handle);
         real_->close(handle);
     }
-    char separator() const override { return real_->separator(); }
     int openParent(int handle) override { return real_->openParent(handle); }
     FolderIdentity identity(int handle) override { return real_->identity(handle); }
 

@@ -5,11 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QtGlobal>
 #include <filesystem>
 #include <stdexcept>
+
+#include "platform/DriveProbe.h"
+#include "platform/FolderReader.h"
+#include "results/ResultsModel.h"
+#include "search/Search.h"
 
 namespace trovander::testing {
 
@@ -66,17 +72,19 @@ void TempIndex::reopen() {
 }
 
 std::vector<std::tuple<std::string, std::string, std::string>> TempIndex::records() {
-    RecordSet rs = store_->searchFiles("");
+    const ResultRows rows = searchRows(*store_, "");
     std::vector<std::tuple<std::string, std::string, std::string>> out;
-    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext())
-        out.emplace_back(rs.Fields("FilePath"), rs.Fields("FileName"), rs.Fields("FileType"));
+    for (size_t i = 0; i < rows.size(); ++i)
+        out.emplace_back(rows.folder(i), rows.name(i), rows.isFile(i) ? "0" : "1");
     return out;
 }
 
 std::vector<std::string> TempIndex::stamps() {
     RecordSet rs = store_->selectStamps();
     std::vector<std::string> out;
-    for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) out.emplace_back(rs.Fields("dated"));
+    const int dated = rs.columnIndex("dated");
+    for (size_t row = 0; dated >= 0 && row < rs.rowCount(); ++row)
+        out.emplace_back(rs.value(row, static_cast<size_t>(dated)));
     return out;
 }
 
@@ -142,6 +150,40 @@ int runTool(const std::string& tool, const std::vector<std::string>& args, std::
     p.waitForFinished(600000);
     if (output) *output = p.readAll().toStdString();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+IndexBuilder::Counts rebuildOver(IndexStore& store, const std::vector<std::string>& roots,
+                                 FolderReader* reader, RebuildReport* report) {
+    const std::unique_ptr<DriveProbe> drives = makeListDriveProbe(roots);
+    std::unique_ptr<FolderReader> system;
+    if (!reader) {
+        system = makeSystemFolderReader();
+        reader = system.get();
+    }
+    RebuildReport quiet;
+    Rebuild rebuild(store, *drives, *reader, [] { return QDateTime::currentDateTime(); });
+    rebuild.run(report ? *report : quiet);
+    return rebuild.counts();
+}
+
+ResultRows searchRows(IndexStore& store, std::string_view pattern) {
+    ResultRows rows;
+    readSearch(&store, pattern, rows);
+    return rows;
+}
+
+void appendFound(ResultsModel& list, std::string_view name, std::string_view folder, int64_t sizeBytes,
+                 int64_t modifiedSecs) {
+    ResultRows rows;
+    rows.addFile(name, folder);
+    rows.setFound(0, sizeBytes, modifiedSecs);
+    list.append(std::move(rows));
+}
+
+void appendFolder(ResultsModel& list, std::string_view name, std::string_view folder) {
+    ResultRows rows;
+    rows.addFolder(name, folder);
+    list.append(std::move(rows));
 }
 
 }  // namespace trovander::testing

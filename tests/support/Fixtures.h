@@ -8,7 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/IndexStore.h"
+#include "indexer/Rebuild.h"
+#include "search/ResultRows.h"
+#include "store/IndexStore.h"
+
+namespace trovander {
+class ResultsModel;
+}
 
 namespace trovander::testing {
 
@@ -66,5 +72,21 @@ void damageMiddle(const std::string& path);
 int runTool(const std::string& tool, const std::vector<std::string>& args, std::string* output = nullptr,
             int openFileLimit = 0);
 std::string toolPath(const std::string& tool);
+
+// Statement 6 as a search runs it (readSearch): the rows whose name matches pattern ("%" inside it as
+// typed), in the index's order.
+ResultRows searchRows(IndexStore& store, std::string_view pattern);
+
+// One row into the list as a search puts it there: a file the look-up found with its size and time, or a
+// folder record.
+void appendFound(ResultsModel& list, std::string_view name, std::string_view folder, int64_t sizeBytes,
+                 int64_t modifiedSecs = 0);
+void appendFolder(ResultsModel& list, std::string_view name, std::string_view folder);
+
+// A rebuild over the given folders as the drives, through the program's rebuild use case: the system's
+// folder reader unless one is given, a report that does nothing unless one is given, the current time.
+// Returns the counts of the walk; faults come as the rebuild throws them.
+IndexBuilder::Counts rebuildOver(IndexStore& store, const std::vector<std::string>& roots,
+                                 FolderReader* reader = nullptr, RebuildReport* report = nullptr);
 
 }  // namespace trovander::testing

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/MountTable.h"
+
 namespace trovander::testing {
 
 QDateTime localAt(int year, int month, int day, int hour, int minute, int second) {

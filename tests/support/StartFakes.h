@@ -18,7 +18,7 @@ class ListDriveProbe final : public DriveProbe {
     explicit ListDriveProbe(std::vector<std::string> drives, std::set<std::string> refused = {})
         : drives_(std::move(drives)), refused_(std::move(refused)) {}
     std::vector<std::string> candidates() override { return drives_; }
-    bool ValidDrive(const std::string& drive) override {
+    bool validDrive(const std::string& drive) override {
         ++probes;
         return refused_.count(drive) == 0;
     }

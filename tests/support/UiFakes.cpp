@@ -2,18 +2,21 @@
 
 #include <QDateTime>
 
-#include "app/EndProgram.h"
-
 namespace trovander::testing {
 
-EndRecorder::EndRecorder() {
-    resetProgramEnding();
-    setEndHandler([this](int) { ++ends; });
+EndRecorder::EndRecorder() : program([this](int) { ++ends; }) {}
+
+SystemOpening::SystemOpening(Services& services)
+    : services_(services),
+      associations_(makeSystemAssociationStore()),
+      launcher_(makeSystemLauncher(*associations_)) {
+    services.associations = associations_.get();
+    services.launcher = launcher_.get();
 }
 
-EndRecorder::~EndRecorder() {
-    setEndHandler(nullptr);
-    resetProgramEnding();
+SystemOpening::~SystemOpening() {
+    services_.associations = nullptr;
+    services_.launcher = nullptr;
 }
 
 UiFixture::UiFixture() {
@@ -21,6 +24,9 @@ UiFixture::UiFixture() {
     services_.urls = &urls;
     services_.now = [] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); };
     services_.yield = [this] { ++yields; };
+    services_.end = &end.program;
+    services_.drives = drives_.get();
+    services_.folders = folders_.get();
     windows_ = std::make_unique<Windows>(services_);
 }
 

@@ -1,4 +1,4 @@
-#include "app/FoldingLike.h"
+#include "store/FoldingLike.h"
 
 #include <QChar>
 #include <algorithm>
@@ -103,14 +103,6 @@ size_t findBytes(std::string_view text, std::string_view needle) {
 #endif
     const size_t at = text.substr(i).find(needle);
     return at == std::string_view::npos ? at : i + at;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(static_cast<unsigned char>(a[i])) != asciiLower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 void foldUtf8(std::string_view text, std::vector<char32_t>& out) {

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "platform/Services.h"
+#include "ui/Services.h"
 
 namespace trovander {
 

@@ -1,4 +1,4 @@
-#include "Windows.h"
+#include "WindowSet.h"
 
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"

@@ -1,10 +1,10 @@
-#include "app/IndexStore.h"
+#include "store/IndexStore.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-#include "app/NameTable.h"
+#include "store/NameTable.h"
 #include "platform/RebuildLock.h"
 
 namespace trovander {
@@ -288,7 +288,7 @@ void IndexStore::dropLeftoverRebuild() noexcept {
 bool IndexStore::hasRebuildTables() noexcept {
     try {
         RecordSet left = OpenQuery(sql::kCountNewTables);
-        return left.RecordCount() == 1 && left.value(0, 0) != "0";
+        return left.rowCount() == 1 && left.value(0, 0) != "0";
     } catch (const StoreError&) {
         return false;
     }
@@ -336,13 +336,6 @@ void IndexStore::insertStamp(std::string_view stamp) {
     stmt.bindText(1, stamp);
     stmt.step();
 }
-RecordSet IndexStore::searchFiles(std::string_view pattern) {
-    std::string like;
-    like.reserve(pattern.size() + 2);
-    like.append("%").append(pattern).append("%");
-    return OpenQuery(sql::kSearchFiles, {like});
-}
-
 void IndexStore::searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row) {
     std::string like;
     like.reserve(pattern.size() + 2);

@@ -1,7 +1,8 @@
-#include "app/RecordSet.h"
+#include "store/RecordSet.h"
 
-#include "app/FoldingLike.h"
-#include "app/Sqlite.h"
+#include <algorithm>
+
+#include "store/Sqlite.h"
 
 namespace trovander {
 
@@ -20,9 +21,15 @@ RecordSet RecordSet::readAll(Statement& stmt) {
     return set;
 }
 
+bool sameColumnName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 int RecordSet::columnIndex(std::string_view name) const {
     for (size_t c = 0; c < columns_.size(); ++c) {
-        if (equalsIgnoringAsciiCase(columns_[c], name)) return static_cast<int>(c);
+        if (sameColumnName(columns_[c], name)) return static_cast<int>(c);
     }
     return -1;
 }
@@ -33,12 +40,6 @@ std::string_view RecordSet::value(size_t row, size_t col) const {
     const uint64_t start = offsets_[i];
     const uint64_t end = i + 1 < offsets_.size() ? offsets_[i + 1] : bytes_.size();
     return std::string_view(bytes_).substr(start, end - start);
-}
-
-std::string_view RecordSet::Fields(std::string_view name) const {
-    const int col = columnIndex(name);
-    if (col < 0 || AtEnd()) return {};
-    return value(row_, static_cast<size_t>(col));
 }
 
 }  // namespace trovander

@@ -1,12 +1,12 @@
-#include "app/Sqlite.h"
+#include "store/Sqlite.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "app/FoldingLike.h"
+#include "platform/FileAccess.h"
+#include "store/FoldingLike.h"
 
 namespace trovander {
 
@@ -146,14 +146,14 @@ bool Connection::tryExecute(std::string_view sql) noexcept {
 
 void Connection::removeStaleJournal() {
     const std::string journal = path_ + "-journal";
-    if (::access(journal.c_str(), F_OK) != 0) return;
+    if (!pathExists(journal)) return;
     // The read that proved the key has already rolled back a hot journal. One that is still there was cut
     // off before its header was written (a kill at the very start of a transaction) and means nothing; it
     // is safe to remove only while we hold the write lock, so that no other writer can own it.
     // A journal beside a writer that is at work is the usual case: try once and never wait for it.
     sqlite3_busy_timeout(db_.get(), 0);
     if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
-        if (::access(journal.c_str(), F_OK) == 0) ::unlink(journal.c_str());
+        if (pathExists(journal)) removeFile(journal);
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
     sqlite3_busy_timeout(db_.get(), kBusyWaitMs);
@@ -167,7 +167,7 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     if (mode == Mode::OpenExisting) {
         if (!exists) throw StoreError(StoreFault::Missing, path, std::strerror(errno));
         if (!S_ISREG(st.st_mode)) throw StoreError(StoreFault::NotAFile, path, {});
-        if (::access(path.c_str(), R_OK) != 0)
+        if (!pathReadable(path))
             throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
     } else if (exists) {
         throw StoreError(StoreFault::Sql, path, "a file is already there; it is left as it is");

@@ -40,8 +40,6 @@ void foldUtf8(std::string_view text, std::vector<char32_t>& out);
 // folded code points contain a pattern's contain its folded bytes too.
 void foldUtf8Bytes(std::string_view text, std::string& out);
 
-// Whether two names are the same but for the case of the letters A to Z (strncasecmp is POSIX-only).
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // The first place of needle in text, npos when there is none: memmem's work, which not every C library
 // has, at memory speed where the processor compares sixteen bytes at once.
 size_t findBytes(std::string_view text, std::string_view needle);

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/RecordSet.h"
-#include "app/Sqlite.h"
+#include "store/RecordSet.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 
@@ -128,10 +128,9 @@ class IndexStore {
     void insertStamp(std::string_view stamp);
     // Statement 5, newest first.
     RecordSet selectStamps() { return OpenQuery(sql::kSelectStamps); }
-    // Statement 6: name LIKE '%' + pattern + '%'.
-    RecordSet searchFiles(std::string_view pattern);
-    // Statement 6 row by row, for a caller that keeps its own compact copy of the rows: `row` gets the
-    // statement standing on each row in turn. Throws StoreError as OpenQuery does, also part-way.
+    // Statement 6 (name LIKE '%' + pattern + '%') row by row, for a caller that keeps its own compact copy
+    // of the rows: `row` gets the statement standing on each row in turn. Throws StoreError as OpenQuery
+    // does, also part-way.
     void searchFilesEach(std::string_view pattern, const std::function<void(const Statement&)>& row);
 
     // Has every name read into memory in the background, from now on and after every change, so that

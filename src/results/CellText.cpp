@@ -1,4 +1,4 @@
-#include "search/CellText.h"
+#include "results/CellText.h"
 
 #include <cmath>
 

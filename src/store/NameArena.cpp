@@ -1,13 +1,13 @@
-#include "app/NameArena.h"
+#include "store/NameArena.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <thread>
 
-#include "app/FoldingLike.h"
-#include "app/IndexStore.h"
-#include "app/Sqlite.h"
+#include "store/FoldingLike.h"
+#include "store/IndexStore.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 

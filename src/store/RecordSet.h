@@ -10,41 +10,28 @@ namespace trovander {
 
 class Statement;
 
+// Column names compare without regard to the letter case of A to Z ("Filepath" is FilePath), as the
+// engine's own names do.
+bool sameColumnName(std::string_view a, std::string_view b);
+
 class RecordSet {
   public:
     RecordSet() = default;
     // Steps the statement to its end. Throws StoreError when the engine fails part-way.
     static RecordSet readAll(Statement& stmt);
 
-    int RecordCount() const { return static_cast<int>(rowCount()); }
     size_t rowCount() const { return columns_.empty() ? 0 : offsets_.size() / columns_.size(); }
     size_t columnCount() const { return columns_.size(); }
 
-    // Cursor, as the callers of the query helper use it.
-    bool MoveFirst() {
-        row_ = 0;
-        return !AtEnd();
-    }
-    bool MoveNext() {
-        if (row_ < rowCount()) ++row_;
-        return !AtEnd();
-    }
-    // EOF of the record set (the C macro takes the plain name).
-    bool AtEnd() const { return row_ >= rowCount(); }
-    size_t position() const { return row_; }
-
     // Column index by name in any letter case ("dated", "Filepath"); -1 when there is none.
     int columnIndex(std::string_view name) const;
-    // Value of the named column on the current row; empty when off the end or the column is unknown.
-    std::string_view Fields(std::string_view name) const;
-    // Value by row and column, for callers that walk the rows themselves.
+    // Value by row and column; empty off the end.
     std::string_view value(size_t row, size_t col) const;
 
   private:
     std::vector<std::string> columns_;
     std::string bytes_;              // every value, back to back
     std::vector<uint64_t> offsets_;  // start of each value; the next start (or the end) closes it
-    size_t row_ = 0;
 };
 
 }  // namespace trovander

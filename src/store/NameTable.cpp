@@ -1,13 +1,13 @@
-#include "app/NameTable.h"
+#include "store/NameTable.h"
 
 #include <atomic>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "app/IndexStore.h"
-#include "app/NameArena.h"
-#include "app/Sqlite.h"
+#include "store/IndexStore.h"
+#include "store/NameArena.h"
+#include "store/Sqlite.h"
 
 namespace trovander {
 

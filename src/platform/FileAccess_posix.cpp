@@ -1,0 +1,13 @@
+#include <unistd.h>
+
+#include "platform/FileAccess.h"
+
+namespace trovander {
+
+bool pathExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+bool pathReadable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+}  // namespace trovander
