@@ -404,7 +404,8 @@ void TestStart::storeFailures() {
     QFETCH(QString, loadText);
     QFETCH(QString, scanText);
     if (stamped) rig->index.store().insertStamp("2024-03-20T08:00:00");
-    rig->index.store().OpenQuery(("DROP TABLE " + drop).toStdString());
+    rig->index.store().dropTable(drop == "tblEntries" ? IndexStore::Table::Entries
+                                                      : IndexStore::Table::Stamps);
     frmStart& start = rig->start();
 
     start.show();

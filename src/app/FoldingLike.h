@@ -37,7 +37,8 @@ class LikePattern {
 // Folded code points of UTF-8 text (invalid bytes kept apart above the Unicode range).
 void foldUtf8(std::string_view text, std::vector<char32_t>& out);
 
-// Registers LIKE(pattern, text) on the connection in place of the built-in one.
-void registerFoldingLike(sqlite3* db);
+// Registers LIKE(pattern, text) on the connection in place of the built-in one. Returns the engine's
+// result code: anything but SQLITE_OK leaves the ASCII-only LIKE in place, which the caller must not accept.
+int registerFoldingLike(sqlite3* db);
 
 }  // namespace trovander
