@@ -13,18 +13,13 @@
 #include "frmResult.h"
 #include "frmSearching.h"
 #include "support/Fixtures.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
 using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
 
 namespace {
-class CountingUrls final : public UrlOpener {
-  public:
-    void openUrl(const QString&) override { ++opened; }
-    int opened = 0;
-};
-
 // Notes what the other windows look like at the moment the waiting window comes and goes.
 class WaitingWatcher : public QObject {
   public:
@@ -61,8 +56,8 @@ class TestSearchWindow : public QObject {
 
     std::unique_ptr<TempTree> tree_;
     std::unique_ptr<TempIndex> index_;
-    std::unique_ptr<CountingUrls> urls_;
-    std::unique_ptr<Services> services_;
+    std::unique_ptr<testing::TestServices> fixture_;
+    Services* services_ = nullptr;
     std::unique_ptr<Windows> windows_;
     QList<int> ends_;
 
@@ -95,10 +90,8 @@ class TestSearchWindow : public QObject {
         tree_->folder("d/a-reports");
         index_->store().insertRecord(tree_->path("d"), "a-reports", EntryType::Folder);
         index_->store().commitBatch();
-        urls_ = std::make_unique<CountingUrls>();
-        services_ = std::make_unique<Services>();
-        services_->store = &index_->store();
-        services_->urls = urls_.get();
+        fixture_ = std::make_unique<testing::TestServices>(index_->store());
+        services_ = &fixture_->services;
         windows_ = std::make_unique<Windows>(*services_);
         ends_.clear();
         setEndHandler([this](int status) { ends_ << status; });
@@ -130,7 +123,7 @@ class TestSearchWindow : public QObject {
         QVERIFY(watcher.mainVisibleWhenHidden);
         // The box keeps its text for the next search.
         QCOMPARE(main().txtSearch->text(), QStringLiteral("report"));
-        QVERIFY(urls_->opened == 0 && ends_.isEmpty());
+        QVERIFY(fixture_->urls.opened.isEmpty() && ends_.isEmpty());
     }
 
     void secondSearchCountsOnlyItsOwn() {
@@ -312,7 +305,7 @@ class TestSearchWindow : public QObject {
         QTest::mouseClick(result().cmdClose, Qt::LeftButton);
         QCOMPARE(ends_, QList<int>({0}));
         // Nothing a closing search window does happens: no web page.
-        QCOMPARE(urls_->opened, 0);
+        QVERIFY(fixture_->urls.opened.isEmpty());
         QCOMPARE(index_->records().size(), size_t(5));
     }
 };

@@ -15,6 +15,7 @@
 #include "platform/RebuildLock.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
 using namespace trovander::testing;
@@ -26,19 +27,14 @@ const QString kDesignCaption =
 const QString kStaleText =
     QStringLiteral("You scanned database is one or more week(s) older. So you must scan your computer");
 
-class NoUrls final : public UrlOpener {
-  public:
-    void openUrl(const QString&) override {}
-};
-
 // A temporary Main.mdb, two temporary trees as the drives, a fixed clock, a counted yield, and the windows.
 struct Rig {
     TempIndex index;
     TempTree driveA, driveB;
     ListDriveProbe probe{{}};
-    NoUrls urls;
-    Services services;
-    int yields = 0;
+    TestServices fixture{index.store()};
+    Services& services = fixture.services;
+    int& yields = fixture.yields;
     std::function<void(int)> onYield;  // given the yield's number, from 1
     std::unique_ptr<Windows> windows;
 
@@ -60,9 +56,7 @@ struct Rig {
         driveA.file("sub/a2.txt", "x");
         driveB.file("b1.txt", "x");
         probe.setDrives({driveA.root(), driveB.root()});
-        services.store = &index.store();
         services.drives = &probe;
-        services.urls = &urls;
         services.now = [] { return localAt(2024, 3, 20, 12, 0, 0); };
         services.yield = [this] {
             ++yields;

@@ -16,13 +16,14 @@ EndRecorder::~EndRecorder() {
     resetProgramEnding();
 }
 
-UiFixture::UiFixture() {
-    services_.store = &index_.store();
-    services_.urls = &urls;
-    services_.now = [] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); };
-    services_.yield = [this] { ++yields; };
-    windows_ = std::make_unique<Windows>(services_);
+TestServices::TestServices(IndexStore& store) {
+    services.store = &store;
+    services.urls = &urls;
+    services.now = [] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); };
+    services.yield = [this] { ++yields; };
 }
+
+UiFixture::UiFixture() { windows_ = std::make_unique<Windows>(services_.services); }
 
 // The windows go before the index and the opener they were given.
 UiFixture::~UiFixture() { windows_.reset(); }

@@ -28,20 +28,35 @@ class EndRecorder {
     int ends = 0;
 };
 
-// Six windows over an empty temporary index, with a recording URL opener and a counted yield.
+// The services every window test starts from: the given index, the recording URL opener, a fixed clock
+// (2024-03-01 12:00) and a yield that counts. A test adds what else it needs (drives, associations,
+// launcher) or replaces these; it outlives the windows it is handed to.
+class TestServices {
+  public:
+    explicit TestServices(IndexStore& store);
+    TestServices(const TestServices&) = delete;
+    TestServices& operator=(const TestServices&) = delete;
+
+    RecordingUrlOpener urls;
+    int yields = 0;
+    Services services;
+};
+
+// Six windows over an empty temporary index, with the test services.
 class UiFixture {
+    TempIndex index_;
+    TestServices services_{index_.store()};
+
   public:
     UiFixture();
     ~UiFixture();
 
     Windows& windows() { return *windows_; }
-    RecordingUrlOpener urls;
+    RecordingUrlOpener& urls = services_.urls;
     EndRecorder end;
-    int yields = 0;
+    const int& yields = services_.yields;
 
   private:
-    TempIndex index_;
-    Services services_;
     std::unique_ptr<Windows> windows_;
 };
 
