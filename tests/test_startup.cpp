@@ -34,7 +34,12 @@ QString xdotool(const QStringList& args, bool* ok = nullptr) {
 
 class TestStartUp : public QObject {
     Q_OBJECT
+    // The running copy's socket lies in the runtime folder: this test's own, not the user's.
+    QTemporaryDir runtime_;
+
   private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path())); }
+
     void failures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file
         QTest::addColumn<QString>("cause");
@@ -93,6 +98,7 @@ class TestStartUp : public QObject {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("XDG_RUNTIME_DIR", dir.path());  // its socket, too, stays in the folder
         main.setProcessEnvironment(env);
         main.start(program, {});
         QVERIFY(main.waitForStarted());

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -71,6 +72,7 @@ class TestUiShow : public QObject {
     Q_OBJECT
 
     QProcess wm_;
+    QTemporaryDir wmHome_;  // where the window manager keeps its log and settings
 
     // The user's restore: by the window manager (a client message from outside, as a task bar sends), or
     // offscreen by the state the window system reports.
@@ -89,6 +91,10 @@ class TestUiShow : public QObject {
         if (QStandardPaths::findExecutable("openbox").isEmpty() ||
             QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("openbox or xdotool is not installed");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            env.insert(variable, wmHome_.filePath(variable));
+        wm_.setProcessEnvironment(env);
         wm_.start("openbox", {"--sm-disable"});
         QVERIFY(wm_.waitForStarted());
         // The window manager is up once it names the current desktop.
