@@ -55,7 +55,7 @@ case "${1:-run}" in
       cmake --build build-asan -j"$(nproc)"
       (
         cd build-asan
-        ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+        ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp" \
           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
           QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
       ) || status=$?

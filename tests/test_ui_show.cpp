@@ -51,10 +51,11 @@ struct Seen {
     bool shown = false;
 };
 void answerNextBox(Seen& seen) {
-    auto poll = std::make_shared<QTimer>();
+    // Owned by the application, and gone once it has answered: a timer that held itself would never go.
+    auto* poll = new QTimer(QCoreApplication::instance());
     auto settled = std::make_shared<int>(0);
     poll->setInterval(20);
-    QObject::connect(poll.get(), &QTimer::timeout, [poll, settled, &seen] {
+    QObject::connect(poll, &QTimer::timeout, [poll, settled, &seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible() || !box->windowHandle() || !box->windowHandle()->isExposed()) return;
         // A window manager places and frames a new window a moment after it is mapped: read it once settled.
@@ -62,6 +63,7 @@ void answerNextBox(Seen& seen) {
         seen.geometry = box->geometry();
         seen.shown = true;
         poll->stop();
+        poll->deleteLater();
         box->button(QMessageBox::Ok)->click();
     });
     poll->start();
