@@ -44,7 +44,6 @@ int runSearch(IndexStore* store, const QString& searchText, ResultsModel& list,
 int runSearchOffThread(IndexStore* store, const QString& searchText, ResultsModel& list,
                        const std::function<void()>& queryOpened = {});
 
-
 // Reads the index into the page cache from the event loop once it is idle after this object is made, a
 // slice of entries at a time, so that the window thread is never held for long. While paused (a search
 // is using the store) no slice runs. Errors end the warm-up: the first search meets them and says so.
