@@ -9,14 +9,8 @@
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
     try {
-        trovander::Connection conn = trovander::Connection::open(argv[1], trovander::kDatabasePassword,
-                                                                 trovander::Connection::Mode::OpenExisting);
-        if (std::strcmp(argv[2], "exclusive") == 0) {
-            conn.execute("BEGIN EXCLUSIVE");
-        } else {
-            conn.execute("BEGIN IMMEDIATE");
-            conn.execute("INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES('pending','0',0)");
-        }
+        const trovander::Connection held = trovander::IndexStore::holdWriteLock(
+            argv[1], /*exclusive=*/std::strcmp(argv[2], "exclusive") == 0);
         std::printf("locked\n");
         std::fflush(stdout);
         for (;;) ::pause();

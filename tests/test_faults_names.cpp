@@ -23,7 +23,7 @@ class TestFaultsNames : public QObject {
     Q_OBJECT
     int opened_ = 0;
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void cleanupTestCase() { std::printf("faults summary: hostile names opened=%d\n", opened_); }
 
     void hostileName_data() {
@@ -40,7 +40,8 @@ private Q_SLOTS:
         QTest::newRow("tab") << QByteArray("tk08\tx.tvt") << "tk08";
         QTest::newRow("leading dash") << QByteArray("-tk09 --help.tvt") << "tk09";
         QTest::newRow("percent one") << QByteArray("tk10 %1 %f.tvt") << "tk10";
-        QTest::newRow("255 bytes") << QByteArray("tk11") + QByteArray(255 - 8, 'L') + ".tvt" << "tk11";
+        QTest::newRow("255 bytes") << QByteArray("tk11") + QByteArray(255 - 8, 'L') + ".tvt"
+                                   << "tk11";
         QTest::newRow("not utf-8") << QByteArray("tk12 caf\xe9 \xff\xfe.tvt") << "tk12";
         QTest::newRow("combining characters") << QByteArray("tk13 e\xcc\x81le\xcc\x80ve.tvt") << "tk13";
     }
@@ -57,10 +58,8 @@ private Q_SLOTS:
 
         TempXdg xdg;
         xdg.associateRecorderWithTvt();
-        Services services;
-        services.store = &index.store();
-        testing::EndRecorder end;
-        services.end = &end.program;
+        testing::TestServices fixture(index.store());
+        Services& services = fixture.services;
         SystemOpening opening(services);
         Windows windows(services);
 
@@ -83,7 +82,8 @@ private Q_SLOTS:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QTRY_VERIFY_WITH_TIMEOUT(xdg.recorded().has_value(), 10000);
-        QCOMPARE(*xdg.recorded(), QList<QByteArray>{QByteArray::fromStdString(tree.path("docs")) + "/" + name});
+        QCOMPARE(*xdg.recorded(),
+                 QList<QByteArray>{QByteArray::fromStdString(tree.path("docs")) + "/" + name});
         QVERIFY(!QFile::exists("pwned"));
         QVERIFY(!QFile::exists(QFile::decodeName(QByteArray::fromStdString(tree.path("docs/pwned")))));
         ++opened_;

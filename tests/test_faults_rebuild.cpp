@@ -50,10 +50,7 @@ std::vector<std::string> stampsOf(IndexStore& store) {
     return out;
 }
 
-std::string integrity(IndexStore& store) {
-    RecordSet rs = store.OpenQuery("PRAGMA integrity_check");
-    return std::string(rs.value(0, 0));
-}
+std::string integrity(IndexStore& store) { return store.integrityCheck(); }
 
 QStringList filesBeside(const std::string& db) {
     return QDir(QFileInfo(QString::fromStdString(db)).absolutePath()).entryList(QDir::Files | QDir::Hidden);

@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "platform/AssociationStore.h"
@@ -29,12 +30,14 @@ class TestOpenDbus : public QObject {
     Q_OBJECT
 
     QProcess bus_;
+    QTemporaryDir busFolder_;  // the bus's socket: killed, the daemon cannot take it away itself
 
   private Q_SLOTS:
     void initTestCase() {
         if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
             QSKIP("dbus-daemon is not installed (scripts/setup.sh installs it)");
-        bus_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        bus_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1",
+                                   "--address=unix:path=" + busFolder_.filePath("bus")});
         QVERIFY(bus_.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(bus_.canReadLine(), 10000);
         const QByteArray address = bus_.readLine().trimmed();

@@ -56,7 +56,8 @@ class TestOpenWindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TempIndex> index_;
-    std::unique_ptr<Services> services_;
+    std::unique_ptr<testing::TestServices> fixture_;
+    Services* services_ = nullptr;
     std::unique_ptr<Windows> windows_;
 
     frmResult& result() { return windows_->result(); }
@@ -82,12 +83,12 @@ class TestOpenWindow : public QObject {
   private Q_SLOTS:
     void init() {
         index_ = std::make_unique<TempIndex>();
-        services_ = std::make_unique<Services>();
-        services_->store = &index_->store();
+        fixture_ = std::make_unique<testing::TestServices>(index_->store());
+        services_ = &fixture_->services;
     }
     void cleanup() {
         windows_.reset();
-        services_.reset();
+        fixture_.reset();
         launcher_.reset();
         store_.reset();
         index_.reset();

@@ -98,6 +98,10 @@ class TestSearchQuery : public QObject {
                                        << "50%" << all.filter(QStringLiteral("50"));
         QTest::newRow("statement text is only pattern") << "' OR 1=1 --"
                                                         << "'%OR%1=1%--" << QStringList();
+        // Without blanks the quotes would make a statement that runs and matches every record, were the
+        // text ever spliced into the SQL: bound, it is a name no record has.
+        QTest::newRow("quotes that would close the literal") << "'OR'1'='1"
+                                                             << "'OR'1'='1" << QStringList();
         QTest::newRow("no hits") << "zzz"
                                  << "zzz" << QStringList();
     }

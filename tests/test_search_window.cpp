@@ -13,18 +13,13 @@
 #include "platform/ProgramEnd.h"
 #include "store/IndexStore.h"
 #include "support/Fixtures.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
 using trovander::testing::TempIndex;
 using trovander::testing::TempTree;
 
 namespace {
-class CountingUrls final : public UrlOpener {
-  public:
-    void openUrl(const QString&) override { ++opened; }
-    int opened = 0;
-};
-
 // Notes what the other windows look like at the moment the waiting window comes and goes.
 class WaitingWatcher : public QObject {
   public:
@@ -61,8 +56,8 @@ class TestSearchWindow : public QObject {
 
     std::unique_ptr<TempTree> tree_;
     std::unique_ptr<TempIndex> index_;
-    std::unique_ptr<CountingUrls> urls_;
-    std::unique_ptr<Services> services_;
+    std::unique_ptr<testing::TestServices> fixture_;
+    Services* services_ = nullptr;
     std::unique_ptr<ProgramEnd> end_;
     std::unique_ptr<Windows> windows_;
     QList<int> ends_;
@@ -96,10 +91,8 @@ class TestSearchWindow : public QObject {
         tree_->folder("d/a-reports");
         index_->store().insertRecord(tree_->path("d"), "a-reports", EntryType::Folder);
         index_->store().commitBatch();
-        urls_ = std::make_unique<CountingUrls>();
-        services_ = std::make_unique<Services>();
-        services_->store = &index_->store();
-        services_->urls = urls_.get();
+        fixture_ = std::make_unique<testing::TestServices>(index_->store());
+        services_ = &fixture_->services;
         ends_.clear();
         end_ = std::make_unique<ProgramEnd>([this](int status) { ends_ << status; });
         services_->end = end_.get();
@@ -131,7 +124,7 @@ class TestSearchWindow : public QObject {
         QVERIFY(watcher.mainVisibleWhenHidden);
         // The box keeps its text for the next search.
         QCOMPARE(main().txtSearch->text(), QStringLiteral("report"));
-        QVERIFY(urls_->opened == 0 && ends_.isEmpty());
+        QVERIFY(fixture_->urls.opened.isEmpty() && ends_.isEmpty());
     }
 
     void secondSearchCountsOnlyItsOwn() {
@@ -206,8 +199,7 @@ class TestSearchWindow : public QObject {
         connect(&tick, &QTimer::timeout, [&] {
             if (!inSearch) return;
             ++ticks;
-            int enter = 13;
-            main().txtSearch_KeyUp(enter, 0);
+            main().txtSearch_KeyUp(Qt::Key_Return);
         });
         tick.start();
         inSearch = true;
@@ -247,14 +239,11 @@ class TestSearchWindow : public QObject {
         if (searches) QCOMPARE(result().lblSearchResult->text(), QStringLiteral("1 item(s) found"));
     }
 
-    void keyUpClearsOnlyEnter() {
-        int enter = 13, letter = 65;
+    void keyUpSearchesOnlyOnEnter() {
         main().txtSearch->setText(QStringLiteral("zzz"));
-        main().txtSearch_KeyUp(letter, /*shift=*/1);
-        QCOMPARE(letter, 65);
+        main().txtSearch_KeyUp(Qt::Key_A);
         QVERIFY(!windows_->isLoadedResult() || !result().isVisible());
-        main().txtSearch_KeyUp(enter, /*shift=*/1);
-        QCOMPARE(enter, 0);
+        main().txtSearch_KeyUp(Qt::Key_Enter);
         QCOMPARE(result().lblSearchResult->text(), QStringLiteral("0 item(s) found"));
     }
 
@@ -300,7 +289,7 @@ class TestSearchWindow : public QObject {
         QTest::mouseClick(result().cmdClose, Qt::LeftButton);
         QCOMPARE(ends_, QList<int>({0}));
         // Nothing a closing search window does happens: no web page.
-        QCOMPARE(urls_->opened, 0);
+        QVERIFY(fixture_->urls.opened.isEmpty());
         QCOMPARE(index_->records().size(), size_t(5));
     }
 };

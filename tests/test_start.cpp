@@ -16,6 +16,7 @@
 #include "platform/RebuildLock.h"
 #include "support/Fixtures.h"
 #include "support/StartFakes.h"
+#include "support/UiFakes.h"
 
 using namespace trovander;
 using namespace trovander::testing;
@@ -27,20 +28,14 @@ const QString kDesignCaption =
 const QString kStaleText =
     QStringLiteral("You scanned database is one or more week(s) older. So you must scan your computer");
 
-class NoUrls final : public UrlOpener {
-  public:
-    void openUrl(const QString&) override {}
-};
-
 // A temporary Main.mdb, two temporary trees as the drives, a fixed clock, a counted yield, and the windows.
 struct Rig {
     TempIndex index;
     TempTree driveA, driveB;
     ListDriveProbe probe{{}};
-    std::unique_ptr<FolderReader> folders = makeSystemFolderReader();
-    NoUrls urls;
-    Services services;
-    int yields = 0;
+    TestServices fixture{index.store()};
+    Services& services = fixture.services;
+    int& yields = fixture.yields;
     std::function<void(int)> onYield;  // given the yield's number, from 1
     std::unique_ptr<Windows> windows;
 
@@ -62,10 +57,7 @@ struct Rig {
         driveA.file("sub/a2.txt", "x");
         driveB.file("b1.txt", "x");
         probe.setDrives({driveA.root(), driveB.root()});
-        services.store = &index.store();
         services.drives = &probe;
-        services.folders = folders.get();
-        services.urls = &urls;
         services.now = [] { return localAt(2024, 3, 20, 12, 0, 0); };
         services.yield = [this] {
             ++yields;
@@ -125,21 +117,21 @@ class TestStart : public QObject {
     void anotherCopyIsRebuilding();
 
   private:
-    std::unique_ptr<ProgramEnd> end;
+    std::unique_ptr<ProgramEnd> programEnd;
     std::unique_ptr<Rig> rig;
     std::vector<int> endStatuses;
 };
 
 void TestStart::init() {
     endStatuses.clear();
-    end = std::make_unique<ProgramEnd>([this](int status) { endStatuses.push_back(status); });
+    programEnd = std::make_unique<ProgramEnd>([this](int status) { endStatuses.push_back(status); });
     rig = std::make_unique<Rig>();
-    rig->services.end = end.get();
+    rig->services.end = programEnd.get();
 }
 
 void TestStart::cleanup() {
     rig.reset();
-    end.reset();
+    programEnd.reset();
 }
 
 void TestStart::checkOnLoad_data() {
@@ -406,7 +398,8 @@ void TestStart::storeFailures() {
     QFETCH(QString, loadText);
     QFETCH(QString, scanText);
     if (stamped) rig->index.store().insertStamp("2024-03-20T08:00:00");
-    rig->index.store().OpenQuery(("DROP TABLE " + drop).toStdString());
+    rig->index.store().dropTable(drop == "tblEntries" ? IndexStore::Table::Entries
+                                                      : IndexStore::Table::Stamps);
     frmStart& start = rig->start();
 
     start.show();

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -19,9 +21,25 @@
 
 using namespace trovander;
 
+namespace {
+// Runs xdotool; its output, empty when it failed. ok tells the two apart where the output is empty anyway.
+QString xdotool(const QStringList& args, bool* ok = nullptr) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    const bool ran = p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok) *ok = ran;
+    return ran ? QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed() : QString();
+}
+}  // namespace
+
 class TestStartUp : public QObject {
     Q_OBJECT
+    // The running copy's socket lies in the runtime folder: this test's own, not the user's.
+    QTemporaryDir runtime_;
+
   private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path())); }
+
     void failures_data() {
         QTest::addColumn<QByteArray>("content");  // "<none>": no file
         QTest::addColumn<QString>("cause");
@@ -58,6 +76,49 @@ class TestStartUp : public QObject {
         QCOMPARE(boxes, 1);
         QVERIFY(!otherWindows);
         QVERIFY2(shown.contains(path) && shown.contains(cause), qPrintable(shown));
+        if (content == "<none>")
+            QVERIFY(!QFile::exists(path));
+        else
+            QCOMPARE(testing::fileBytes(path.toStdString()), content);
+    }
+
+    // The program itself on the same files, under a real X server (the ctest entry test_startup_main): the
+    // message box is its only window, and once it is answered main ends with status 1, the file as it was.
+    void mainExitsOneWithoutWindow_data() { failures_data(); }
+    void mainExitsOneWithoutWindow() {
+        QFETCH(QByteArray, content);
+        if (QGuiApplication::platformName() != QLatin1String("xcb") ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("needs an X server and xdotool; the ctest entry test_startup_main runs it under Xvfb");
+        QTemporaryDir dir;
+        const QString program = dir.filePath("trovander"), path = dir.filePath("Main.mdb");
+        QVERIFY(QFile::copy(qEnvironmentVariable("TROVANDER_BUILD") + "/trovander", program));
+        if (content != "<none>") testing::writeFileBytes(path.toStdString(), content);
+        QProcess main;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("XDG_DATA_HOME", dir.filePath("data"));
+        env.insert("XDG_RUNTIME_DIR", dir.path());  // its socket, too, stays in the folder
+        main.setProcessEnvironment(env);
+        main.start(program, {});
+        QVERIFY(main.waitForStarted());
+        const QString pid = QString::number(main.processId());
+        QString windows;
+        QTRY_VERIFY_WITH_TIMEOUT(!(windows = xdotool({"search", "--onlyvisible", "--pid", pid})).isEmpty(),
+                                 15000);
+        QTest::qWait(300);  // a window shown after the box would be up by now
+        windows = xdotool({"search", "--onlyvisible", "--pid", pid});
+        QCOMPARE(windows.split('\n').size(), 1);
+        QCOMPARE(xdotool({"getwindowname", windows}), QStringLiteral("Trovander"));
+        QCOMPARE(main.state(), QProcess::Running);  // the box waits for its answer
+        bool ok = false;
+        xdotool({"windowfocus", "--sync", windows}, &ok);
+        QVERIFY(ok);
+        xdotool({"key", "Return"}, &ok);
+        QVERIFY(ok);
+        QVERIFY(main.waitForFinished(10000));
+        QCOMPARE(main.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(main.exitCode(), 1);
         if (content == "<none>")
             QVERIFY(!QFile::exists(path));
         else

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -50,10 +51,11 @@ struct Seen {
     bool shown = false;
 };
 void answerNextBox(Seen& seen) {
-    auto poll = std::make_shared<QTimer>();
+    // Owned by the application, and gone once it has answered: a timer that held itself would never go.
+    auto* poll = new QTimer(QCoreApplication::instance());
     auto settled = std::make_shared<int>(0);
     poll->setInterval(20);
-    QObject::connect(poll.get(), &QTimer::timeout, [poll, settled, &seen] {
+    QObject::connect(poll, &QTimer::timeout, [poll, settled, &seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible() || !box->windowHandle() || !box->windowHandle()->isExposed()) return;
         // A window manager places and frames a new window a moment after it is mapped: read it once settled.
@@ -61,6 +63,7 @@ void answerNextBox(Seen& seen) {
         seen.geometry = box->geometry();
         seen.shown = true;
         poll->stop();
+        poll->deleteLater();
         box->button(QMessageBox::Ok)->click();
     });
     poll->start();
@@ -71,6 +74,7 @@ class TestUiShow : public QObject {
     Q_OBJECT
 
     QProcess wm_;
+    QTemporaryDir wmHome_;  // where the window manager keeps its log and settings
 
     // The user's restore: by the window manager (a client message from outside, as a task bar sends), or
     // offscreen by the state the window system reports.
@@ -89,6 +93,10 @@ class TestUiShow : public QObject {
         if (QStandardPaths::findExecutable("openbox").isEmpty() ||
             QStandardPaths::findExecutable("xdotool").isEmpty())
             QSKIP("openbox or xdotool is not installed");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            env.insert(variable, wmHome_.filePath(variable));
+        wm_.setProcessEnvironment(env);
         wm_.start("openbox", {"--sm-disable"});
         QVERIFY(wm_.waitForStarted());
         // The window manager is up once it names the current desktop.

@@ -113,10 +113,12 @@ int runRebuildBench(int argc, char** argv) {
     store.reset();
     struct stat st {};
     ::stat(dbPath.c_str(), &st);
-    const double bytesPerEntry = tree.entries ? static_cast<double>(st.st_size) / tree.entries : 0;
+    const double bytesPerEntry =
+        tree.entries ? static_cast<double>(st.st_size) / static_cast<double>(tree.entries) : 0;
 
     std::printf("tree %s: %llu entries\n", tree.root.c_str(), static_cast<unsigned long long>(tree.entries));
-    std::printf("trovander rebuild: median %.3f s of %d, %.0f entries/s\n", m, o.runs, tree.entries / m);
+    std::printf("trovander rebuild: median %.3f s of %d, %.0f entries/s\n", m, o.runs,
+                static_cast<double>(tree.entries) / m);
     std::printf("find -printf:      median %.3f s, ratio %.2f\n", mf, m / mf);
     if (haveUpdatedb)
         std::printf("plocate updatedb:  median %.3f s, ratio %.2f\n", mu, m / mu);

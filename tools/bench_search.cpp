@@ -21,11 +21,11 @@
 #include "WindowSet.h"
 #include "bench.h"
 #include "bench_tree.h"
-#include "results/ResultsModel.h"
-#include "search/Search.h"
 #include "frmMain.h"
 #include "frmResult.h"
 #include "platform/ProgramEnd.h"
+#include "results/ResultsModel.h"
+#include "search/Search.h"
 #include "store/IndexStore.h"
 
 namespace {
@@ -359,8 +359,9 @@ int runSearchBench(int argc, char** argv) {
     std::printf(
         "search selective_ms=%.1f first_ms=%.1f broad_ms=%.1f empty_ms=%.1f empty_peak_mb=%.0f arena_mb=%.1f "
         "sort_ms=%.0f max_block_ms=%.0f plocate_selective_ms=%s plocate_broad_ms=%s\n",
-        results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb, arenaMb,
-        sortMs, maxBlockMs, plocateField(results[selective]).c_str(), plocateField(results[broad]).c_str());
+        results[selective].ms, bench::median(first), results[broad].ms, results[empty].ms, emptyPeakMb,
+        arenaMb, sortMs, maxBlockMs, plocateField(results[selective]).c_str(),
+        plocateField(results[broad]).c_str());
     fs::remove_all(work);
     return 0;
 }

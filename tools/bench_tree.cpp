@@ -29,8 +29,8 @@ struct SplitMix64 {
 };
 
 // Ten words, each about a tenth of the names; kBroadWord among them.
-const char* const kWords[] = {"report", "photo", "setup", "notes", "Über", "café",
-                              "don't", "my file", "résumé", "Ærø data"};
+const char* const kWords[] = {"report", "photo", "setup",   "notes",  "Über",
+                              "café",   "don't", "my file", "résumé", "Ærø data"};
 const char* const kExtensions[] = {".txt", ".jpg", ".exe", ".pdf", ".doc", ".tar.gz", "", ".cfg"};
 
 std::string makeName(SplitMix64& rng, uint64_t serial, bool folder) {
@@ -66,9 +66,10 @@ TreeInfo generateTree(const std::string& dir, uint64_t entries) {
     const uint64_t folderCount = entries / 10;
     for (uint64_t i = 0; i < folderCount; ++i) {
         // Prefer recent folders so the tree gets deep, as real disks are.
-        const size_t pick = rng.below(4) == 0 ? openFolders[rng.below(openFolders.size())]
-                                              : openFolders[openFolders.size() - 1 - rng.below(
-                                                    std::min<size_t>(openFolders.size(), 50))];
+        const size_t pick =
+            rng.below(4) == 0
+                ? openFolders[rng.below(openFolders.size())]
+                : openFolders[openFolders.size() - 1 - rng.below(std::min<size_t>(openFolders.size(), 50))];
         const Folder parent = folders[pick];
         Folder f{parent.path + "/" + makeName(rng, i, true), parent.depth + 1};
         if (::mkdir(f.path.c_str(), 0755) != 0) throw std::runtime_error("cannot make " + f.path);
@@ -81,7 +82,8 @@ TreeInfo generateTree(const std::string& dir, uint64_t entries) {
         if (fd < 0) throw std::runtime_error("cannot make " + path);
         if (i % 7 == 0) {
             const std::string content(static_cast<size_t>(rng.below(5000)), 'x');
-            if (::write(fd, content.data(), content.size()) < 0) throw std::runtime_error("cannot write " + path);
+            if (::write(fd, content.data(), content.size()) < 0)
+                throw std::runtime_error("cannot write " + path);
         }
         ::close(fd);
     }

@@ -11,8 +11,10 @@ int main(int argc, char** argv) {
     bool ifMissing = false;
     std::string path;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--if-missing") == 0) ifMissing = true;
-        else path = argv[i];
+        if (std::strcmp(argv[i], "--if-missing") == 0)
+            ifMissing = true;
+        else
+            path = argv[i];
     }
     if (path.empty()) {
         std::fprintf(stderr, "usage: trovander-mkdb [--if-missing] FILE\n");

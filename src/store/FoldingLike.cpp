@@ -345,10 +345,10 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
-void registerFoldingLike(sqlite3* db) {
+int registerFoldingLike(sqlite3* db) {
     // SQLITE_DETERMINISTIC lets the engine treat a constant pattern as constant.
-    sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction, nullptr,
-                            nullptr);
+    return sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                                   nullptr, nullptr);
 }
 
 }  // namespace trovander

@@ -44,7 +44,8 @@ void foldUtf8Bytes(std::string_view text, std::string& out);
 // has, at memory speed where the processor compares sixteen bytes at once.
 size_t findBytes(std::string_view text, std::string_view needle);
 
-// Registers LIKE(pattern, text) on the connection in place of the built-in one.
-void registerFoldingLike(sqlite3* db);
+// Registers LIKE(pattern, text) on the connection in place of the built-in one. Returns the engine's
+// result code: anything but SQLITE_OK leaves the ASCII-only LIKE in place, which the caller must not accept.
+int registerFoldingLike(sqlite3* db);
 
 }  // namespace trovander

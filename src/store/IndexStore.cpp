@@ -4,18 +4,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "store/NameTable.h"
 #include "platform/RebuildLock.h"
+#include "store/NameTable.h"
 
 namespace trovander {
 
 namespace {
-constexpr std::string_view kSchema[] = {
-    "CREATE TABLE tblFolders(FolderId INTEGER PRIMARY KEY, FilePath TEXT NOT NULL)",
-    "CREATE TABLE tblEntries(FileName TEXT NOT NULL, FileType TEXT NOT NULL, FolderId INTEGER NOT NULL)",
-    sql::kCreateView,
-    "CREATE TABLE tblDated(Dated TEXT NOT NULL)",
-};
 // How long the first write of a rebuild waits for another program's write lock: long enough for a
 // start-up's brief check of the journal, short enough that a held lock is reported at once.
 constexpr int kRebuildStartWaitMs = 250;
@@ -50,11 +44,8 @@ IndexStore::~IndexStore() {
 
 std::unique_ptr<IndexStore> IndexStore::open(const std::string& path) {
     Connection conn = Connection::open(path, kDatabasePassword, Connection::Mode::OpenExisting);
-    auto tables = conn.prepare(
-        "SELECT count(*) FROM sqlite_master WHERE (type='table' AND name IN "
-        "('tblFolders','tblEntries','tblDated')) "
-        "OR (type='view' AND name='tblFiles')");
-    if (!tables.step() || tables.columnText(0) != "4")
+    auto tables = conn.prepare(sql::kCountTables);
+    if (!tables.step() || tables.columnText(0) != sql::kTableCount)
         throw StoreError(StoreFault::MissingTables, path,
                          "tblFiles, tblFolders, tblEntries or tblDated is missing");
     tables = Statement();
@@ -63,11 +54,32 @@ std::unique_ptr<IndexStore> IndexStore::open(const std::string& path) {
     return store;
 }
 
-void IndexStore::createEmpty(const std::string& path) {
-    Connection conn = Connection::open(path, kDatabasePassword, Connection::Mode::CreateNew);
-    conn.execute("BEGIN");
-    for (std::string_view stmt : kSchema) conn.execute(stmt);
-    conn.execute("COMMIT");
+void IndexStore::createEmpty(const std::string& path, std::string_view key) {
+    Connection conn = Connection::open(path, key, Connection::Mode::CreateNew);
+    conn.execute(sql::kBegin);
+    for (std::string_view stmt : sql::kSchema) conn.execute(stmt);
+    conn.commit();
+}
+
+Connection IndexStore::holdWriteLock(const std::string& path, bool exclusive) {
+    Connection conn = Connection::open(path, kDatabasePassword, Connection::Mode::OpenExisting);
+    if (exclusive) {
+        conn.execute(sql::kBeginExclusive);
+    } else {
+        conn.beginImmediate();
+        conn.execute(sql::kPendingEntry);
+    }
+    return conn;
+}
+
+std::string IndexStore::integrityCheck() {
+    RecordSet check = OpenQuery(sql::kIntegrityCheck);
+    return std::string(check.value(0, 0));
+}
+
+void IndexStore::dropTable(Table table) {
+    commitBatch();
+    conn_.execute(table == Table::Entries ? sql::kDropEntries : sql::kDropStamps);
 }
 
 RecordSet IndexStore::OpenQuery(std::string_view sqlText, std::initializer_list<std::string_view> values) {
@@ -79,8 +91,7 @@ RecordSet IndexStore::OpenQuery(std::string_view sqlText, std::initializer_list<
 
 void IndexStore::beginBatch() {
     if (inBatch_) return;
-    // IMMEDIATE: a write lock that cannot be had fails here, not half-way through the batch.
-    conn_.execute("BEGIN IMMEDIATE");
+    conn_.beginImmediate();
     names_->changed();
     inBatch_ = true;
     batchRows_ = 0;
@@ -91,9 +102,7 @@ void IndexStore::rollbackBatch() noexcept {
     if (!inBatch_) return;
     inBatch_ = false;
     batchRows_ = 0;
-    // The engine may have rolled back already (a full disk does that); a second rollback does no harm.
-    if (!conn_.inTransaction()) return;
-    conn_.tryExecute("ROLLBACK");
+    conn_.rollback();
 }
 
 void IndexStore::commitBatch() {
@@ -104,7 +113,7 @@ void IndexStore::commitBatch() {
         throw StoreError(StoreFault::Io, path(), "the open batch was rolled back");
     }
     try {
-        conn_.execute("COMMIT");
+        conn_.commit();
     } catch (const StoreError&) {
         // A failed commit leaves the transaction open; roll it back so the file keeps its last commit.
         rollbackBatch();
@@ -203,10 +212,10 @@ void IndexStore::restoreSearchCache() noexcept {
     }
 }
 
-namespace {
 // Copies every row of a query on one connection into an insert on another, column by column as text or
 // integer; names stay the bytes they are.
-void copyRows(Connection& from, std::string_view select, Connection& to, std::string_view insert) {
+void IndexStore::copyRows(Connection& from, std::string_view select, Connection& to,
+                          std::string_view insert) {
     Statement read = from.prepare(select);
     Statement write = to.prepare(insert);
     while (read.step()) {
@@ -220,7 +229,6 @@ void copyRows(Connection& from, std::string_view select, Connection& to, std::st
         write.step();
     }
 }
-}  // namespace
 
 void IndexStore::replaceDamagedFile(std::string_view stamp) {
     const std::string live = path(), fresh = freshPath();
@@ -229,7 +237,7 @@ void IndexStore::replaceDamagedFile(std::string_view stamp) {
     try {
         createEmpty(fresh);
         Connection target = Connection::open(fresh, kDatabasePassword, Connection::Mode::OpenExisting);
-        target.execute("BEGIN IMMEDIATE");
+        target.beginImmediate();
         copyRows(conn_, sql::kReadNewFolders, target, sql::kInsertLiveFolder);
         copyRows(conn_, sql::kReadNewEntries, target, sql::kInsertLiveEntry);
         try {
@@ -241,7 +249,7 @@ void IndexStore::replaceDamagedFile(std::string_view stamp) {
         add.bindText(1, stamp);
         add.step();
         add = Statement();
-        target.execute("COMMIT");
+        target.commit();
     } catch (const StoreError&) {
         std::filesystem::remove(fresh, ignored);
         throw;
@@ -297,10 +305,10 @@ bool IndexStore::hasRebuildTables() noexcept {
 void IndexStore::dropRebuildTables(int waitMs) noexcept {
     conn_.setBusyTimeout(waitMs);
     // A rebuild that never got its first write has none.
-    if (hasRebuildTables() && conn_.tryExecute("BEGIN IMMEDIATE")) {
+    if (hasRebuildTables() && conn_.tryExecute(sql::kBeginImmediate)) {
         bool dropped = true;
         for (size_t i = 0; i < 2; ++i) dropped = dropped && conn_.tryExecute(sql::kNewTables[i]);
-        if (!(dropped && conn_.tryExecute("COMMIT")) && conn_.inTransaction()) conn_.tryExecute("ROLLBACK");
+        if (!(dropped && conn_.tryExecute(sql::kCommit))) conn_.rollback();
     }
     conn_.setBusyTimeout(kBusyWaitMs);
 }
@@ -308,13 +316,13 @@ void IndexStore::dropRebuildTables(int waitMs) noexcept {
 void IndexStore::insertRecord(std::string_view folderPath, std::string_view name, EntryType type) {
     if (rebuilding()) throw StoreError(StoreFault::Sql, path(), "insertRecord during a rebuild");
     beginBatch();
-    Statement find = conn_.prepare("SELECT FolderId FROM tblFolders WHERE FilePath = ?1");
+    Statement find = conn_.prepare(sql::kFindFolder);
     find.bindText(1, folderPath);
     int64_t folder = 0;
     if (find.step()) {
         folder = find.columnInt64(0);
     } else {
-        Statement max = conn_.prepare("SELECT coalesce(max(FolderId), 0) + 1 FROM tblFolders");
+        Statement max = conn_.prepare(sql::kNextFolderId);
         max.step();
         folder = max.columnInt64(0);
         Statement add = conn_.prepare(sql::kInsertLiveFolder);

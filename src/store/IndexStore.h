@@ -23,8 +23,37 @@ constexpr std::string_view kDatabasePassword = "wr3m7xdb";
 // ones together with the new stamp. A rebuild that is killed, ended or failed leaves the live tables and
 // their stamps exactly as they were.
 //
-// The six statements. Values are bound, never spliced into the text.
+// The six statements, and every other text the store sends: the schema, the table check, the pragmas and
+// the transaction statements. Values are bound, never spliced into the text.
 namespace sql {
+// An index opens only when all four are there (the answer is their count).
+constexpr std::string_view kCountTables =
+    "SELECT count(*) FROM sqlite_master WHERE (type='table' AND name IN "
+    "('tblFolders','tblEntries','tblDated')) OR (type='view' AND name='tblFiles')";
+constexpr std::string_view kTableCount = "4";
+
+// Given on every open, in this order. 4 KiB cipher pages: a quarter of the per-page overhead of 1 KiB
+// pages, and the page size SQLCipher 4 uses by default; it has to come before the first read, which
+// proves the key.
+constexpr std::string_view kCipherPageSize = "PRAGMA cipher_page_size = 4096";
+constexpr std::string_view kProveKey = "SELECT count(*) FROM sqlite_master";
+constexpr std::string_view kConnectionPragmas[] = {
+    // Space freed by clearing the index need not be overwritten with zeros: the pages are encrypted
+    // anyway, and overwriting them doubles the cost of a rebuild's first statement.
+    "PRAGMA secure_delete = OFF",
+    "PRAGMA temp_store = MEMORY",
+};
+// Followed by a number: a negative cache_size counts KiB rather than pages.
+constexpr std::string_view kCacheSizeKiB = "PRAGMA cache_size = -";
+constexpr std::string_view kIntegrityCheck = "PRAGMA integrity_check";
+
+constexpr std::string_view kBegin = "BEGIN";
+// IMMEDIATE: a write lock that cannot be had fails at the start, not half-way through a batch.
+constexpr std::string_view kBeginImmediate = "BEGIN IMMEDIATE";
+constexpr std::string_view kBeginExclusive = "BEGIN EXCLUSIVE";
+constexpr std::string_view kCommit = "COMMIT";
+constexpr std::string_view kRollback = "ROLLBACK";
+
 // 1: a rebuild starts on empty tables of its own; anything a rebuild cut short left there goes first.
 constexpr std::string_view kNewTables[] = {
     "DROP TABLE IF EXISTS tblEntries_new",
@@ -52,6 +81,13 @@ constexpr std::string_view kCreateView =
     "CREATE VIEW main.tblFiles AS SELECT tblFolders.FilePath AS FilePath, tblEntries.FileName AS FileName, "
     "tblEntries.FileType AS FileType FROM tblEntries CROSS JOIN tblFolders "
     "ON tblFolders.FolderId = tblEntries.FolderId";
+// An empty index: the live tables and the view over them, made in one transaction.
+constexpr std::string_view kSchema[] = {
+    "CREATE TABLE tblFolders(FolderId INTEGER PRIMARY KEY, FilePath TEXT NOT NULL)",
+    "CREATE TABLE tblEntries(FileName TEXT NOT NULL, FileType TEXT NOT NULL, FolderId INTEGER NOT NULL)",
+    kCreateView,
+    "CREATE TABLE tblDated(Dated TEXT NOT NULL)",
+};
 // A live index with a damaged page cannot give its tables up (dropping them reads every page), so a
 // rebuild that meets one copies its own tables into a fresh file, which then takes the damaged one's place.
 constexpr std::string_view kReadNewFolders = "SELECT FolderId, FilePath FROM tblFolders_new";
@@ -60,6 +96,9 @@ constexpr std::string_view kReadStamps = "SELECT Dated FROM tblDated ORDER BY ro
 constexpr std::string_view kInsertLiveFolder = "INSERT INTO tblFolders(FolderId,FilePath) VALUES(?1,?2)";
 constexpr std::string_view kInsertLiveEntry =
     "INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES(?1,?2,?3)";
+// A record straight into the live index: its folder's id, or the next one after the largest.
+constexpr std::string_view kFindFolder = "SELECT FolderId FROM tblFolders WHERE FilePath = ?1";
+constexpr std::string_view kNextFolderId = "SELECT coalesce(max(FolderId), 0) + 1 FROM tblFolders";
 constexpr std::string_view kInsertStamp = "INSERT INTO [tblDated](Dated) VALUES(?1)";  // 4
 // The newest stamp first: stamps accumulate, and the age of the index is the age of the last rebuild.
 constexpr std::string_view kSelectStamps = "SELECT * FROM [tblDated] ORDER BY rowid DESC";           // 5
@@ -77,6 +116,13 @@ constexpr std::string_view kReadStoredView = "SELECT FilePath, FileName, FileTyp
 constexpr std::string_view kSearchStoredView =
     "SELECT FilePath, FileName, FileType FROM main.tblFiles WHERE FileName LIKE ?1";
 constexpr std::string_view kDataVersion = "PRAGMA main.data_version";
+
+// Only the fault tests and the benchmark send these: an index that lost a table, and a row that another
+// program's writer holds uncommitted.
+constexpr std::string_view kDropEntries = "DROP TABLE tblEntries";
+constexpr std::string_view kDropStamps = "DROP TABLE tblDated";
+constexpr std::string_view kPendingEntry =
+    "INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES('pending','0',0)";
 }  // namespace sql
 
 enum class EntryType : char { File = '0', Folder = '1' };
@@ -94,17 +140,19 @@ class IndexStore {
 
     // Opens an existing index (never creates one). Throws StoreError naming the file and the cause.
     static std::unique_ptr<IndexStore> open(const std::string& path);
-    // Makes an empty index (both tables) at path; refuses when any file is there.
-    static void createEmpty(const std::string& path);
+    // Makes an empty index (both tables) at path; refuses when any file is there (AlreadyThere). Only the
+    // tests give another key, to make a file this program cannot open.
+    static void createEmpty(const std::string& path, std::string_view key = kDatabasePassword);
+    // For the fault tests and the benchmark: what another program's writer looks like from here. The
+    // connection holds the write lock with one row written and not committed (so the journal exists), or,
+    // with `exclusive`, the lock that keeps readers out as well, until it is destroyed.
+    static Connection holdWriteLock(const std::string& path, bool exclusive);
 
     ~IndexStore();
     IndexStore(const IndexStore&) = delete;
     IndexStore& operator=(const IndexStore&) = delete;
 
     const std::string& path() const { return conn_.path(); }
-
-    // Runs a query with bound values; the row count is exact before the first row. Throws on failure.
-    RecordSet OpenQuery(std::string_view sqlText, std::initializer_list<std::string_view> values = {});
 
     // A rebuild. beginRebuild takes the file for this rebuild alone (StoreFault::Rebuilding when another
     // rebuild holds it, StoreFault::Locked at once when another program writes it) and starts empty tables
@@ -145,13 +193,24 @@ class IndexStore {
 
     bool inBatch() const { return inBatch_; }
 
+    // For tests. The engine's own check of the file: "ok" when it is sound, else its first complaint.
+    std::string integrityCheck();
+    // True while tables of a rebuild that did not get through are in the file.
+    bool hasRebuildTables() noexcept;
+    // An index that lost its entries or its stamps, as a damaged or foreign file would be.
+    enum class Table { Entries, Stamps };
+    void dropTable(Table table);
+
   private:
+    // Runs one of the texts above with bound values; the row count is exact before the first row. Throws
+    // on failure.
+    RecordSet OpenQuery(std::string_view sqlText, std::initializer_list<std::string_view> values = {});
     explicit IndexStore(Connection conn);
     void beginBatch();
     void countInBatch(size_t bytes);
     void rollbackBatch() noexcept;
     void dropLeftoverRebuild() noexcept;
-    bool hasRebuildTables() noexcept;
+    static void copyRows(Connection& from, std::string_view select, Connection& to, std::string_view insert);
     // Drops the rebuild's tables where there are any, waiting at most waitMs for another writer.
     void dropRebuildTables(int waitMs) noexcept;
     void replaceDamagedFile(std::string_view stamp);

@@ -64,21 +64,23 @@ namespace {
 // (a rebuild's batch, another copy of the program) never runs out of patience.
 constexpr int64_t kSliceRows = 20000;
 
+}  // namespace
+
 // Reads a table a slice at a time in key order, each slice in a read transaction of its own, and gives
 // every row to take; false when take refused a row, or when another connection committed between two
 // slices (the slices would not be of one index), or when cancel was set.
 template <typename Take>
-bool readSliced(Connection& conn, std::string_view select, int64_t& version, const std::atomic<bool>& cancel,
-                Take take) {
+bool NameArena::readSliced(Connection& conn, std::string_view select, int64_t& version,
+                           const std::atomic<bool>& cancel, Take take) {
     Statement stmt = conn.prepare(select);
     Statement dataVersion = conn.prepare(sql::kDataVersion);
     int64_t from = std::numeric_limits<int64_t>::min();
     for (;;) {
         if (cancel.load(std::memory_order_relaxed)) return false;
-        conn.execute("BEGIN");
+        conn.execute(sql::kBegin);
         struct EndRead {
             Connection& conn;
-            ~EndRead() { conn.tryExecute("COMMIT"); }
+            ~EndRead() { conn.rollback(); }
         } endRead{conn};
         dataVersion.reset();
         if (!dataVersion.step()) return false;
@@ -100,7 +102,6 @@ bool readSliced(Connection& conn, std::string_view select, int64_t& version, con
         from = last + 1;
     }
 }
-}  // namespace
 
 std::shared_ptr<const NameArena> NameArena::load(Connection& conn, const std::atomic<bool>& cancel) {
     std::shared_ptr<NameArena> arena(new NameArena());

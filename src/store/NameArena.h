@@ -41,6 +41,9 @@ class NameArena {
   private:
     static constexpr uint32_t kFolderBit = 0x80000000u;
 
+    template <typename Take>
+    static bool readSliced(Connection& conn, std::string_view select, int64_t& version,
+                           const std::atomic<bool>& cancel, Take take);
     void matchRange(std::string_view pattern, size_t from, size_t to, std::vector<uint32_t>& out) const;
     size_t entryAt(size_t offset, size_t hint) const;
 

@@ -89,7 +89,7 @@ void NameTable::State::run(int64_t version, uint64_t gen) {
         Connection conn = Connection::open(path, kDatabasePassword, Connection::Mode::OpenExisting);
         {
             std::lock_guard<std::mutex> lock(mutex);
-            loaderDb = conn.handle();
+            loaderDb = handleOf(conn);
         }
         struct Forget {
             State& state;
@@ -323,7 +323,7 @@ NameTable::~NameTable() { state_->stop(); }
 bool NameTable::attach(Connection& conn) noexcept {
     auto* aux = new (std::nothrow) StatePtr(state_);
     if (!aux) return false;
-    const int rc = sqlite3_create_module_v2(conn.handle(), "trovander_names", &kModule, aux,
+    const int rc = sqlite3_create_module_v2(handleOf(conn), "trovander_names", &kModule, aux,
                                             [](void* p) { delete static_cast<StatePtr*>(p); });
     if (rc != SQLITE_OK) return false;
     return conn.tryExecute(sql::kCreateNameTable);
@@ -344,7 +344,7 @@ void NameTable::reloadIfWanted(Connection& conn) {
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (!state_->wanted) return;
     }
-    state_->startLoad(dataVersion(conn.handle()), state_->generation.load());
+    state_->startLoad(dataVersion(handleOf(conn)), state_->generation.load());
 }
 
 bool NameTable::loaded() const {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-namespace trovander {
+#include "store/Sqlite.h"
 
-class Connection;
+namespace trovander {
 
 // A table of the connection's own temporary schema, named tblFiles: it comes before the stored view of
 // that name, so statement 6 reaches it as it is written. It takes the LIKE of a query itself and answers
@@ -46,6 +46,8 @@ class NameTable {
     struct State;
 
   private:
+    static sqlite3* handleOf(Connection& conn) { return conn.db_.get(); }
+
     std::shared_ptr<State> state_;
 };
 

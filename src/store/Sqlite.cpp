@@ -7,6 +7,7 @@
 
 #include "platform/FileAccess.h"
 #include "store/FoldingLike.h"
+#include "store/IndexStore.h"
 
 namespace trovander {
 
@@ -71,6 +72,8 @@ std::string describeFault(StoreFault fault, const std::string& path) {
         case StoreFault::Rebuilding:
             return "Another copy of Trovander is rebuilding the index database " + path +
                    "; wait until it has finished, then try again.";
+        case StoreFault::AlreadyThere:
+            return where + " is already there; it is left as it is. Remove it first to make a new one.";
     }
     return where + " failed.";
 }
@@ -120,9 +123,16 @@ std::string_view Statement::columnText(int col) const {
     return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col))};
 }
 
-void Connection::setCacheKiB(int kib) {
-    // A negative cache_size counts KiB rather than pages.
-    execute("PRAGMA cache_size = -" + std::to_string(kib));
+void Connection::setCacheKiB(int kib) { execute(std::string(sql::kCacheSizeKiB) + std::to_string(kib)); }
+
+void Connection::beginImmediate() { execute(sql::kBeginImmediate); }
+
+void Connection::commit() { execute(sql::kCommit); }
+
+bool Connection::rollback() noexcept {
+    // The engine may have rolled back already (a full disk does that); then there is nothing to end.
+    if (!inTransaction()) return true;
+    return tryExecute(sql::kRollback) || !inTransaction();
 }
 
 void Connection::fail(int code) const {
@@ -151,12 +161,12 @@ void Connection::removeStaleJournal() {
     // off before its header was written (a kill at the very start of a transaction) and means nothing; it
     // is safe to remove only while we hold the write lock, so that no other writer can own it.
     // A journal beside a writer that is at work is the usual case: try once and never wait for it.
-    sqlite3_busy_timeout(db_.get(), 0);
-    if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+    setBusyTimeout(0);
+    if (tryExecute(sql::kBeginImmediate)) {
         if (pathExists(journal)) removeFile(journal);
-        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        rollback();
     }
-    sqlite3_busy_timeout(db_.get(), kBusyWaitMs);
+    setBusyTimeout(kBusyWaitMs);
 }
 
 Connection Connection::open(const std::string& path, std::string_view key, Mode mode) {
@@ -167,10 +177,9 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     if (mode == Mode::OpenExisting) {
         if (!exists) throw StoreError(StoreFault::Missing, path, std::strerror(errno));
         if (!S_ISREG(st.st_mode)) throw StoreError(StoreFault::NotAFile, path, {});
-        if (!pathReadable(path))
-            throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
+        if (!pathReadable(path)) throw StoreError(StoreFault::NotReadable, path, std::strerror(errno));
     } else if (exists) {
-        throw StoreError(StoreFault::Sql, path, "a file is already there; it is left as it is");
+        throw StoreError(StoreFault::AlreadyThere, path, {});
     }
 
     const int flags =
@@ -186,12 +195,12 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
     if (rc != SQLITE_OK) conn.fail(rc);
     // 4 KiB cipher pages: a quarter of the per-page overhead of 1 KiB pages, and the page size SQLCipher 4
     // uses by default. It has to be given on every open, before the first read.
-    conn.execute("PRAGMA cipher_page_size = 4096");
-    sqlite3_busy_timeout(raw, kBusyWaitMs);
+    conn.execute(sql::kCipherPageSize);
+    conn.setBusyTimeout(kBusyWaitMs);
 
     // Prove the key with a read: a wrong password or a foreign file fails here, before anything is written.
     try {
-        conn.execute("SELECT count(*) FROM sqlite_master");
+        conn.execute(sql::kProveKey);
     } catch (const StoreError& e) {
         if (e.fault() == StoreFault::Sql) throw StoreError(StoreFault::WrongKey, path, e.detail());
         throw;
@@ -200,12 +209,15 @@ Connection Connection::open(const std::string& path, std::string_view key, Mode 
         throw StoreError(StoreFault::ReadOnly, path, "opened read-only");
     conn.removeStaleJournal();
 
-    registerFoldingLike(raw);
-    // Space freed by clearing the index need not be overwritten with zeros: the pages are encrypted anyway,
-    // and overwriting them doubles the cost of a rebuild's first statement.
-    conn.execute("PRAGMA secure_delete = OFF");
+    // Without it the engine's own LIKE would match A to Z only, and a search for "é" would miss "É":
+    // a connection that cannot have it is not opened.
+    rc = registerFoldingLike(raw);
+    if (rc != SQLITE_OK)
+        throw StoreError(
+            faultFromCode(rc), path,
+            std::string("the case-folding LIKE could not be registered: ") + sqlite3_errmsg(raw));
+    for (std::string_view pragma : sql::kConnectionPragmas) conn.execute(pragma);
     conn.setCacheKiB(kSearchCacheKiB);
-    conn.execute("PRAGMA temp_store = MEMORY");
     return conn;
 }
 

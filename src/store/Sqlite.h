@@ -28,6 +28,7 @@ enum class StoreFault {
     Io,             // the disk failed to read or write
     Sql,            // a statement was rejected (a fault of the caller's SQL or pattern)
     Rebuilding,     // another rebuild of the same file is running
+    AlreadyThere,   // a new index was asked for where a file already is; that file is left alone
 };
 
 class StoreError : public std::runtime_error {
@@ -71,7 +72,6 @@ class Statement {
     bool columnIsInteger(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_INTEGER; }
     bool columnIsText(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_TEXT; }
     int64_t columnInt64(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-    sqlite3_stmt* handle() const { return stmt_.get(); }
 
   private:
     sqlite3* db_ = nullptr;
@@ -85,6 +85,10 @@ constexpr int kSearchCacheKiB = 384 * 1024;
 // A rebuild only appends: a small cache keeps its memory to the batch, whatever the length of its paths.
 constexpr int kRebuildCacheKiB = 8 * 1024;
 
+class IndexStore;
+
+// The one connection to an index file. Only the index store sends statements on it: every SQL text lives
+// beside the six statements in IndexStore.h.
 class Connection {
   public:
     enum class Mode { OpenExisting, CreateNew };
@@ -92,21 +96,30 @@ class Connection {
     // with a read. Throws StoreError naming the file and the cause.
     static Connection open(const std::string& path, std::string_view key, Mode mode);
 
-    void execute(std::string_view sql);  // no values; for schema and pragmas
-    // As execute, for clean-up paths that must not throw: false when the statement failed.
-    bool tryExecute(std::string_view sql) noexcept;
     // True while a transaction is open (the engine ends one by itself on some failures).
     bool inTransaction() const { return !sqlite3_get_autocommit(db_.get()); }
     // How long a statement waits for another connection's lock before it fails with Locked.
     void setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_.get(), milliseconds); }
-    Statement prepare(std::string_view sql) { return Statement(db_.get(), sql, path_); }
+    // Takes the write lock at once (a lock that cannot be had fails here, not half-way), ends the
+    // transaction with its changes, or without them. rollback() is for clean-up paths: it never throws,
+    // does nothing when no transaction is open, and says whether the transaction is gone.
+    void beginImmediate();
+    void commit();
+    bool rollback() noexcept;
     // The most decrypted pages the engine keeps, in KiB.
     void setCacheKiB(int kib);
-    sqlite3* handle() const { return db_.get(); }
     const std::string& path() const { return path_; }
-    [[noreturn]] void fail(int code) const;
 
   private:
+    // The store and the names it keeps in memory are the only senders of SQL.
+    friend class IndexStore;
+    friend class NameArena;
+    friend class NameTable;
+    void execute(std::string_view sql);  // no values; for schema and pragmas
+    // As execute, for clean-up paths that must not throw: false when the statement failed.
+    bool tryExecute(std::string_view sql) noexcept;
+    Statement prepare(std::string_view sql) { return Statement(db_.get(), sql, path_); }
+    [[noreturn]] void fail(int code) const;
     void removeStaleJournal();
 
     std::unique_ptr<sqlite3, DatabaseCloser> db_;

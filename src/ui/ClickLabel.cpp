@@ -17,14 +17,12 @@ void ClickLabel::setTransparent(bool on) {
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
     event->accept();
-    if (event->button() == Qt::LeftButton) leftDown_ = true;
+    clicks_.press(event);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const bool click =
-        event->button() == Qt::LeftButton && leftDown_ && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton) leftDown_ = false;
+    const bool click = clicks_.release(event, rect());
     if (click) Q_EMIT clicked();
 }
 

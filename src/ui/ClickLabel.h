@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+#include "ClickTracker.h"
+
 namespace trovander {
 
 class ClickLabel : public QLabel {
@@ -24,7 +26,7 @@ class ClickLabel : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    bool leftDown_ = false;
+    ClickTracker clicks_;
 };
 
 }  // namespace trovander

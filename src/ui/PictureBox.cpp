@@ -33,15 +33,13 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     // Taken here, so a press on the box never reaches the window below (no drag starts).
     event->accept();
-    if (event->button() == Qt::LeftButton) leftDown_ = true;
+    clicks_.press(event);
     Q_EMIT mouseDown(event->button(), event->modifiers(), event->position());
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    const bool click =
-        event->button() == Qt::LeftButton && leftDown_ && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton) leftDown_ = false;
+    const bool click = clicks_.release(event, rect());
     // The button-up comes first, so a swapped picture is back before the click's handler runs.
     Q_EMIT mouseUp(event->button(), event->modifiers(), event->position());
     if (click) Q_EMIT clicked();

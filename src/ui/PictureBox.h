@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ClickTracker.h"
+
 namespace trovander {
 
 class PictureBox : public QWidget {
@@ -37,7 +39,7 @@ class PictureBox : public QWidget {
   private:
     QString picture_;
     bool clicksByKey_ = false;
-    bool leftDown_ = false;
+    ClickTracker clicks_;
 };
 
 }  // namespace trovander

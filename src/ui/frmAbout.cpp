@@ -40,14 +40,10 @@ void frmAbout::lblLink_Click() {
 }
 
 // No drag here: a press only arms the click.
-void frmAbout::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) leftDown_ = true;
-}
+void frmAbout::mousePressEvent(QMouseEvent* event) { clicks_.press(event); }
 
 void frmAbout::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click =
-        event->button() == Qt::LeftButton && leftDown_ && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton) leftDown_ = false;
+    const bool click = clicks_.release(event, rect());
     if (click) Form_Click();
 }
 

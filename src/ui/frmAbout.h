@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ClickLabel.h"
+#include "ClickTracker.h"
 #include "FormWindow.h"
 #include "PictureBox.h"
 #include "ui/Services.h"
@@ -32,7 +33,7 @@ class frmAbout : public SkinnedWindow {
     Services& services_;
 
   private:
-    bool leftDown_ = false;
+    ClickTracker clicks_;
 };
 
 }  // namespace trovander

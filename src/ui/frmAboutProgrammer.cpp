@@ -78,14 +78,10 @@ void frmAboutProgrammer::Form_Click() { hide(); }
 void frmAboutProgrammer::Image1_Click() { hide(); }
 void frmAboutProgrammer::lblLabel_Click(int) { hide(); }
 
-void frmAboutProgrammer::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) leftDown_ = true;
-}
+void frmAboutProgrammer::mousePressEvent(QMouseEvent* event) { clicks_.press(event); }
 
 void frmAboutProgrammer::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click =
-        event->button() == Qt::LeftButton && leftDown_ && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton) leftDown_ = false;
+    const bool click = clicks_.release(event, rect());
     if (click) Form_Click();
 }
 

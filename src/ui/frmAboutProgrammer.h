@@ -5,6 +5,7 @@
 #include <array>
 
 #include "ClickLabel.h"
+#include "ClickTracker.h"
 #include "FormWindow.h"
 #include "LineControl.h"
 #include "PictureBox.h"
@@ -42,7 +43,7 @@ class frmAboutProgrammer : public FormWindow {
     Services& services_;
 
   private:
-    bool leftDown_ = false;
+    ClickTracker clicks_;
     bool unloaded_ = false;
 };
 

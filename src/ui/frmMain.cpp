@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 
-#include "KeyCodes.h"
 #include "SiteAddress.h"
 #include "Skin.h"
 #include "WindowSet.h"
@@ -119,10 +118,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtSearch && event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         // A held key repeats its press and release; only the real release counts.
-        if (!key->isAutoRepeat()) {
-            int keyCode = keyCodeOf(key->key());
-            txtSearch_KeyUp(keyCode, shiftStateOf(key->modifiers()));
-        }
+        if (!key->isAutoRepeat()) txtSearch_KeyUp(key->key());
     }
     return BorderlessWindow::eventFilter(watched, event);
 }

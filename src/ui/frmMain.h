@@ -41,8 +41,8 @@ class frmMain : public BorderlessWindow {
     // The window system asks the window to close: the same as cmdClose. Neither value is looked at.
     void Form_QueryUnload(int& cancel, int unloadMode);
 
-    // Key release in txtSearch: key code as keyCodeOf gives it (13 for Enter), shift state as shiftStateOf.
-    void txtSearch_KeyUp(int& keyCode, int shift);
+    // Key release in txtSearch; key is a Qt::Key.
+    void txtSearch_KeyUp(int key);
     void cmdSearch_Click();
 
   protected:

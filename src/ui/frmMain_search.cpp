@@ -13,15 +13,13 @@
 namespace trovander {
 
 namespace {
-constexpr int kEnterKeyCode = 13;
 const QString kProgramTitle = QStringLiteral("Trovander");
 }  // namespace
 
-void frmMain::txtSearch_KeyUp(int& keyCode, int) {
-    // Enter searches whatever modifiers are held; no other key starts a search.
-    if (keyCode != kEnterKeyCode) return;
+void frmMain::txtSearch_KeyUp(int key) {
+    // Enter, on the main keyboard or the keypad, searches whatever modifiers are held; no other key does.
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
     cmdSearch_Click();
-    keyCode = 0;
 }
 
 void frmMain::cmdSearch_Click() {

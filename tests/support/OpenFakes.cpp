@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 #include <stdexcept>
 
 namespace trovander::testing {
@@ -60,6 +61,9 @@ TempXdg::~TempXdg() {
         else
             qunsetenv(variable.constData());
     }
+    // By bytes: the folder's own clean-up cannot spell names that are not UTF-8, and would leave them.
+    std::error_code ignored;
+    std::filesystem::remove_all(root().toStdString(), ignored);
 }
 
 QByteArray TempXdg::root() const { return QFile::encodeName(dir_.path()); }

@@ -19,16 +19,17 @@ SystemOpening::~SystemOpening() {
     services_.launcher = nullptr;
 }
 
-UiFixture::UiFixture() {
-    services_.store = &index_.store();
-    services_.urls = &urls;
-    services_.now = [] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); };
-    services_.yield = [this] { ++yields; };
-    services_.end = &end.program;
-    services_.drives = drives_.get();
-    services_.folders = folders_.get();
-    windows_ = std::make_unique<Windows>(services_);
+TestServices::TestServices(IndexStore& store) {
+    services.store = &store;
+    services.urls = &urls;
+    services.now = [] { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); };
+    services.yield = [this] { ++yields; };
+    services.end = &end.program;
+    services.drives = drives.get();
+    services.folders = folders.get();
 }
+
+UiFixture::UiFixture() { windows_ = std::make_unique<Windows>(services_.services); }
 
 // The windows go before the index and the opener they were given.
 UiFixture::~UiFixture() { windows_.reset(); }

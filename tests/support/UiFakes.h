@@ -48,24 +48,40 @@ class SystemOpening {
     std::unique_ptr<Launcher> launcher_;
 };
 
-// Six windows over an empty temporary index, with a recording URL opener and a counted yield.
+// The services every window test starts from: the given index, the recording URL opener, a fixed clock
+// (2024-03-01 12:00), a yield that counts, an end of the program that counts, and the machine's own drives
+// and folders as the program has them. A test adds what else it needs (associations, launcher) or
+// replaces these; it outlives the windows it is handed to.
+class TestServices {
+  public:
+    explicit TestServices(IndexStore& store);
+    TestServices(const TestServices&) = delete;
+    TestServices& operator=(const TestServices&) = delete;
+
+    RecordingUrlOpener urls;
+    int yields = 0;
+    EndRecorder end;
+    std::unique_ptr<DriveProbe> drives = makeSystemDriveProbe();
+    std::unique_ptr<FolderReader> folders = makeSystemFolderReader();
+    Services services;
+};
+
+// Six windows over an empty temporary index, with the test services.
 class UiFixture {
+    TempIndex index_;
+    TestServices services_{index_.store()};
+
   public:
     UiFixture();
     ~UiFixture();
 
     Windows& windows() { return *windows_; }
-    Services& services() { return services_; }
-    RecordingUrlOpener urls;
-    EndRecorder end;
-    int yields = 0;
+    Services& services() { return services_.services; }
+    RecordingUrlOpener& urls = services_.urls;
+    EndRecorder& end = services_.end;
+    const int& yields = services_.yields;
 
   private:
-    TempIndex index_;
-    // The machine's own drives and folders, as the program has them.
-    std::unique_ptr<DriveProbe> drives_ = makeSystemDriveProbe();
-    std::unique_ptr<FolderReader> folders_ = makeSystemFolderReader();
-    Services services_;
     std::unique_ptr<Windows> windows_;
 };
 
