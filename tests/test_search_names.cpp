@@ -285,6 +285,10 @@ class TestSearchNames : public QObject {
                                               "VALUES(CAST(x'6e756c00717561736172' AS TEXT),"
                                               "'0',1)"
                                            << false;
+        QTest::newRow("a folder path with a NUL")
+            << "INSERT INTO tblFolders(FolderId,FilePath) VALUES(7,CAST(x'2f6e756c002f78' AS TEXT));"
+               "INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES('nul path quasar','0',7)"
+            << false;
         QTest::newRow("a folder id stored as text")
             << "INSERT INTO tblEntries(FileName,FileType,FolderId) VALUES('text quasar','0','one')" << false;
     }

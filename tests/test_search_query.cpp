@@ -23,10 +23,10 @@ namespace {
 int searchInto(IndexStore* store, const QString& text, ResultsModel& list,
                const std::function<void()>& opened = {}) {
     SearchRun search(store, text);
-    search.query();
-    list.clear();
-    if (opened) opened();
-    list.append(search.lookUp());
+    list.append(search.queryAndLookUp([&] {
+        list.clear();
+        if (opened) opened();
+    }));
     return list.count();
 }
 // Every name of the fixture; "docs" is a folder record.

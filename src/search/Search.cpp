@@ -4,6 +4,7 @@
 #include <QThread>
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -144,19 +145,30 @@ SearchRun::SearchRun(IndexStore* store, const QString& searchText, Where where)
     pattern_ = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
 }
 
-void SearchRun::run(const std::function<void()>& work) {
-    if (where_ == Where::OffThread)
-        whileEventLoopRuns(work);
-    else
-        work();
-}
-
-void SearchRun::query() {
-    run([this] { readSearch(store_, pattern_, rows_); });
-}
-
-ResultRows SearchRun::lookUp() {
-    run([this] { lookUpFiles(rows_); });
+ResultRows SearchRun::queryAndLookUp(const std::function<void()>& queryDone) {
+    if (where_ == Where::Here) {
+        readSearch(store_, pattern_, rows_);
+        queryDone();
+        lookUpFiles(rows_);
+        return std::move(rows_);
+    }
+    // queryDone is posted to this thread before the worker's end is: the loop runs it first.
+    QObject here;
+    whileEventLoopRuns([&] {
+        readSearch(store_, pattern_, rows_);
+        // The look-ups wait for queryDone, as they would in steps of their own: emptying a long list and
+        // painting the waiting window would otherwise take cores from them.
+        std::promise<void> shown;
+        QMetaObject::invokeMethod(
+            &here,
+            [&] {
+                queryDone();
+                shown.set_value();
+            },
+            Qt::QueuedConnection);
+        shown.get_future().wait();
+        lookUpFiles(rows_);
+    });
     return std::move(rows_);
 }
 

@@ -34,16 +34,14 @@ void whileEventLoopRuns(const std::function<void()>& work);
 // window between them: the query (which may fail), then the look-ups (which skip what fails).
 class SearchRun {
   public:
-    enum class Where { Here, OffThread };  // OffThread: each step through whileEventLoopRuns
+    enum class Where { Here, OffThread };  // OffThread: both steps through whileEventLoopRuns
     SearchRun(IndexStore* store, const QString& searchText, Where where = Where::Here);
-    // The pattern and the query. A query that fails throws its StoreError.
-    void query();
-    // The look-ups of the rows the query gathered; the rows, given away.
-    ResultRows lookUp();
+    // The query, then queryDone on this thread, then the look-ups; the rows, given away. A query that
+    // fails throws its StoreError before queryDone. Off the thread, both steps go in one hand-over, so a
+    // quick search does not wait twice for a worker and the window thread to meet.
+    ResultRows queryAndLookUp(const std::function<void()>& queryDone);
 
   private:
-    void run(const std::function<void()>& work);
-
     IndexStore* store_;
     std::string pattern_;
     Where where_;

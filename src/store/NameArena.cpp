@@ -116,7 +116,11 @@ std::shared_ptr<const NameArena> NameArena::load(Connection& conn, const std::at
             const int64_t id = folders.columnInt64(0);
             dense = dense && id == static_cast<int64_t>(ids.size()) + 1;
             ids.push_back(id);
-            arena->paths_.append(folders.columnText(1));
+            const std::string_view path = folders.columnText(1);
+            if (path.find('\0') != std::string_view::npos) return false;
+            arena->paths_.append(path);
+            // Ended by a NUL, as every name is: the engine takes such text as it is, without a copy.
+            arena->paths_.push_back('\0');
             if (arena->paths_.size() > kMaxBytes || ids.size() >= kFolderBit) return false;
             arena->pathStart_.push_back(static_cast<uint32_t>(arena->paths_.size()));
             return true;
@@ -170,7 +174,7 @@ std::string_view NameArena::name(size_t entry) const {
 
 std::string_view NameArena::folderPath(size_t entry) const {
     const uint32_t place = folder_[entry] & ~kFolderBit;
-    return std::string_view(paths_).substr(pathStart_[place], pathStart_[place + 1] - pathStart_[place]);
+    return std::string_view(paths_).substr(pathStart_[place], pathStart_[place + 1] - pathStart_[place] - 1);
 }
 
 size_t NameArena::bytes() const {

@@ -22,7 +22,7 @@ class NameArena {
     // writer waits long, all of one commit (another connection's commit in between gives null). Null
     // also when cancel was set, or
     // when the tables hold something the arena cannot stand for exactly (a value that is not text or an
-    // integer where the schema says so, a type other than "0" and "1", a name with a NUL, more than
+    // integer where the schema says so, a type other than "0" and "1", a name or path with a NUL, more than
     // 4 GiB of names or paths): searches then go to the tables themselves. Throws StoreError as reads do.
     static std::shared_ptr<const NameArena> load(Connection& conn, const std::atomic<bool>& cancel);
 

@@ -276,15 +276,17 @@ int xColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int column) {
     }
     const NameArena& arena = *cursor->arena;
     const size_t e = cursor->entry();
-    // The arena outlives the cursor's rows: the engine may point at its bytes.
-    std::string_view text;
+    // The arena outlives the cursor's rows: the engine may point at its bytes. Every text there is ended
+    // by a NUL and holds none (the arena refuses such names), so it is given as NUL-ended (-1): the engine
+    // then hands it on without copying it to add a NUL of its own.
+    const char* text = "";
     if (column == kColumnPath)
-        text = arena.folderPath(e);
+        text = arena.folderPath(e).data();
     else if (column == kColumnName)
-        text = arena.name(e);
+        text = arena.name(e).data();
     else if (column == kColumnType)
         text = arena.isFolder(e) ? "1" : "0";
-    sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    sqlite3_result_text(ctx, text, -1, SQLITE_STATIC);
     return SQLITE_OK;
 }
 

@@ -38,10 +38,10 @@ void frmMain::cmdSearch_Click() {
     // leaves what it had done, and the steps after it still run.
     SearchRun search(services_.store, txtSearch->text(), SearchRun::Where::OffThread);
     try {
-        search.query();
-        list.clear();
-        searching.show();
-        list.append(search.lookUp());
+        list.append(search.queryAndLookUp([&] {
+            list.clear();
+            searching.show();
+        }));
     } catch (const StoreError& e) {
         searching.hide();
         PlacedMessageBox box(
