@@ -1,5 +1,7 @@
 #include "platform/WideText.h"
 
+#include "platform/Utf8.h"
+
 namespace trovander {
 
 namespace {
@@ -42,26 +44,9 @@ std::optional<std::u16string> widenName(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size();) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 == 0) return std::nullopt;
-        size_t len = 0;
-        char32_t cp = 0, min = 0;
-        if (b0 < 0x80) {
-            len = 1, cp = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            len = 2, cp = b0 & 0x1F, min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            len = 3, cp = b0 & 0x0F, min = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            len = 4, cp = b0 & 0x07, min = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (i + len > bytes.size()) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(bytes[i + k]);
-            if ((b & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF) return std::nullopt;
+        char32_t cp = 0;
+        const size_t len = decodeUtf8Sequence(bytes, i, cp);
+        if (len == 0) return std::nullopt;
         // A pair written as two three-byte forms is a second spelling of a four-byte one: refused, so each
         // name has one spelling.
         if (afterLead && isTrail(cp)) return std::nullopt;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/Utf8.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define TROVANDER_SSE2 1
@@ -18,31 +20,11 @@ constexpr char32_t kInvalidByteBase = 0x110000;  // above every code point
 
 unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the bytes there are not valid UTF-8.
+// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the bytes there are not valid UTF-8
+// (an encoded surrogate is not).
 size_t decodeOne(std::string_view text, size_t i, char32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    size_t len = 0;
-    char32_t min = 0;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > text.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
+    const size_t len = decodeUtf8Sequence(text, i, cp);
+    return len != 0 && (cp < 0xD800 || cp > 0xDFFF) ? len : 0;
 }
 
 char32_t foldCodePoint(char32_t cp) {
