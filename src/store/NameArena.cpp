@@ -19,16 +19,18 @@ constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max() - 1;
 constexpr size_t kBytesPerThread = size_t(1) << 20;
 constexpr unsigned kMaxThreads = 8;
 
+}  // namespace
+
 // What a pattern asks of the folded names: its longest literal piece, folded, which every matching name
 // contains; and whether containing it is already the whole match ("%piece%" with an ASCII piece, where
 // the folded bytes and the matcher's folding agree byte for byte).
-struct Plan {
+struct NameArena::Plan {
     std::string piece;
     bool pieceIsMatch = false;
     bool matchesAll = false;  // only '%': every name matches
 };
 
-Plan planFor(std::string_view pattern) {
+NameArena::Plan NameArena::planFor(std::string_view pattern) {
     Plan plan;
     std::string folded;
     size_t from = 0;
@@ -50,6 +52,8 @@ Plan planFor(std::string_view pattern) {
     }
     return plan;
 }
+
+namespace {
 
 // Appends text and NULs up to size bytes.
 void appendSlot(std::string& to, std::string_view text, size_t size) {
@@ -188,14 +192,12 @@ size_t NameArena::entryAt(size_t offset, size_t hint) const {
     return static_cast<size_t>(std::upper_bound(from, start_.end(), offset) - start_.begin()) - 1;
 }
 
-void NameArena::matchRange(std::string_view pattern, size_t from, size_t to,
+void NameArena::matchRange(const Plan& plan, const LikePattern& like, size_t from, size_t to,
                            std::vector<uint32_t>& out) const {
-    const Plan plan = planFor(pattern);
     if (plan.matchesAll) {
         for (size_t e = from; e < to; ++e) out.push_back(static_cast<uint32_t>(e));
         return;
     }
-    const LikePattern like(pattern);
     if (plan.piece.empty()) {
         for (size_t e = from; e < to; ++e)
             if (like.matches(name(e))) out.push_back(static_cast<uint32_t>(e));
@@ -215,6 +217,9 @@ void NameArena::matchRange(std::string_view pattern, size_t from, size_t to,
 }
 
 std::vector<uint32_t> NameArena::match(std::string_view pattern) const {
+    // Compiled once for every thread: the matcher is only read while it matches.
+    const Plan plan = planFor(pattern);
+    const LikePattern like(pattern);
     const size_t n = size();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t threads =
@@ -223,8 +228,8 @@ std::vector<uint32_t> NameArena::match(std::string_view pattern) const {
     auto bound = [&](size_t t) { return n * t / threads; };
     std::vector<std::thread> workers;
     for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back([&, t] { matchRange(pattern, bound(t), bound(t + 1), parts[t]); });
-    matchRange(pattern, 0, bound(1), parts[0]);
+        workers.emplace_back([&, t] { matchRange(plan, like, bound(t), bound(t + 1), parts[t]); });
+    matchRange(plan, like, 0, bound(1), parts[0]);
     for (std::thread& w : workers) w.join();
     if (threads == 1) return std::move(parts[0]);
     size_t total = 0;

@@ -11,6 +11,7 @@
 namespace trovander {
 
 class Connection;
+class LikePattern;
 
 // The rows of tblFiles (FilePath, FileName, FileType) in the order the view gives them, read once from
 // the store. Names are kept twice in slots of the same place and size: as stored, and folded as the
@@ -44,7 +45,10 @@ class NameArena {
     template <typename Take>
     static bool readSliced(Connection& conn, std::string_view select, int64_t& version,
                            const std::atomic<bool>& cancel, Take take);
-    void matchRange(std::string_view pattern, size_t from, size_t to, std::vector<uint32_t>& out) const;
+    struct Plan;
+    static Plan planFor(std::string_view pattern);
+    void matchRange(const Plan& plan, const LikePattern& like, size_t from, size_t to,
+                    std::vector<uint32_t>& out) const;
     size_t entryAt(size_t offset, size_t hint) const;
 
     std::string folded_;               // folded names, each slot padded with NULs
