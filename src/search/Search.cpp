@@ -145,6 +145,26 @@ SearchRun::SearchRun(IndexStore* store, const QString& searchText, Where where)
     pattern_ = namePattern(std::string_view(text.constData(), static_cast<size_t>(text.size())));
 }
 
+namespace {
+// Runs work on a thread of its own while this thread's event loop keeps running (a waiting window is
+// painted, timers fire); rethrows what work threw. Needs a running application.
+void whileEventLoopRuns(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+}  // namespace
+
 ResultRows SearchRun::queryAndLookUp(const std::function<void()>& queryDone) {
     if (where_ == Where::Here) {
         readSearch(store_, pattern_, rows_);
@@ -152,8 +172,7 @@ ResultRows SearchRun::queryAndLookUp(const std::function<void()>& queryDone) {
         lookUpFiles(rows_);
         return std::move(rows_);
     }
-    // queryDone is posted to this thread before the worker's end is: the loop runs it first.
-    QObject here;
+    QObject here;  // queryDone runs where this lives: on this thread
     whileEventLoopRuns([&] {
         readSearch(store_, pattern_, rows_);
         // The look-ups wait for queryDone, as they would in steps of their own: emptying a long list and
@@ -177,21 +196,5 @@ IndexWarmUp::IndexWarmUp(IndexStore* store) : store_(store) {
 }
 
 bool IndexWarmUp::done() const { return !store_ || store_->namesLoaded(); }
-
-void whileEventLoopRuns(const std::function<void()>& work) {
-    QEventLoop loop;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
-}
 
 }  // namespace trovander

@@ -26,15 +26,12 @@ void readSearch(IndexStore* store, std::string_view pattern, ResultRows& rows);
 // is not there keeps empty cells. Look-ups of many rows run on worker threads; all are done on return.
 void lookUpFiles(ResultRows& rows);
 
-// Runs work on a thread of its own while this thread's event loop keeps running (a waiting window is
-// painted, timers fire); rethrows what work threw. Needs a running application.
-void whileEventLoopRuns(const std::function<void()>& work);
-
 // One search in its two slow steps, so that whoever shows it can empty the list and show the waiting
 // window between them: the query (which may fail), then the look-ups (which skip what fails).
 class SearchRun {
   public:
-    enum class Where { Here, OffThread };  // OffThread: both steps through whileEventLoopRuns
+    // OffThread: both steps on a worker while this thread's event loop runs.
+    enum class Where { Here, OffThread };
     SearchRun(IndexStore* store, const QString& searchText, Where where = Where::Here);
     // The query, then queryDone on this thread, then the look-ups; the rows, given away. A query that
     // fails throws its StoreError before queryDone. Off the thread, both steps go in one hand-over, so a

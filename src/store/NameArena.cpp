@@ -61,9 +61,6 @@ void appendSlot(std::string& to, std::string_view text, size_t size) {
     to.append(size - text.size(), '\0');
 }
 
-}  // namespace
-
-namespace {
 // Rows of one read: each read is a transaction of its own, short enough that a writer waiting for it to end
 // (a rebuild's batch, another copy of the program) never runs out of patience.
 constexpr int64_t kSliceRows = 20000;
