@@ -7,3 +7,4 @@ set_target_properties(trovander-lock PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE
 add_dependencies(test_faults_store trovander-lock trovander-index)
 trovander_test(test_faults_names LABELS faults)
 trovander_test(test_faults_open LABELS faults)
+trovander_test(test_faults_start LABELS faults)
