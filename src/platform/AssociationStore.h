@@ -13,6 +13,9 @@ namespace trovander {
 inline constexpr long kStatusSuccess = 0;
 inline constexpr long kStatusFileNotFound = 2;  // ERROR_FILE_NOT_FOUND: no such key, or no default value
 inline constexpr long kStatusMoreData = 234;    // ERROR_MORE_DATA: the value does not fit the buffer
+// A command key whose programs were all passed over because their command lines could hand the file's
+// name to a program as code. Bit 29 marks an application's own code, which the registry never gives.
+inline constexpr long kStatusUnsafeCommand = 0x20000001;
 
 using AssociationKey = std::uintptr_t;
 

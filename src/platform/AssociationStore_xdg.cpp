@@ -5,7 +5,9 @@
 //                              then mimeinfo.cache, then TYPE's parent types); its value is that desktop
 //                              entry's Exec line as a command template: %f %F %u %U as "%1", %c %i %k
 //                              expanded, %% a literal percent sign; a script a shell reads gets its values
-//                              as positional parameters, and an entry that cannot be made so is passed over.
+//                              as positional parameters, and an entry that cannot be made so, or that puts
+//                              the file inside a larger argument anywhere else, is passed over. When every
+//                              entry found was passed over so, the key gives kStatusUnsafeCommand.
 // Where the extension names no program, the file's content type (contentType) is asked.
 // Nothing is cached: every open reads the files afresh, as every open reads the registry afresh.
 #include <fcntl.h>
@@ -235,7 +237,7 @@ std::optional<ScriptPlaceholder> fieldCode(const EntryFacts& facts, const QByteA
         case 'F':
         case 'u':
         case 'U':
-            return ScriptPlaceholder{2, {"%1"}, false, {}};
+            return ScriptPlaceholder{2, {"%1"}, false, {}, /*file=*/true};
         case 'c':
             return ScriptPlaceholder{2, {escapePercent(facts.name)}, false, {}};
         case 'k':
@@ -355,7 +357,8 @@ std::optional<QByteArray> terminalProgram() {
 // The command of an installed application, none when the ID names no usable entry (hidden, its TryExec
 // missing, no Exec, or a terminal program where there is no terminal). The first file found
 // for an ID hides the others, as the desktop-entry lookup rules say.
-std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArray& id) {
+// *passedOver is set when the entry was usable but its command line could not be made safe.
+std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArray& id, bool* passedOver) {
     for (const QByteArray& dataDir : dirs.dataDirs) {
         const std::optional<QByteArray> path = findDesktopFile(dataDir + "/applications", id);
         if (!path) continue;
@@ -378,8 +381,9 @@ std::optional<QByteArray> applicationCommand(const XdgDirs& dirs, const QByteArr
         facts.icon = unescapeValue(valueOf(*entry, "Desktop Entry", "Icon"));
         facts.location = *path;
         // An entry that cannot be made safe is passed over for the next one.
-        const std::optional<QByteArray> command =
-            commandFromExec(unescapeValue(valueOf(*entry, "Desktop Entry", "Exec")), facts);
+        const QByteArray exec = unescapeValue(valueOf(*entry, "Desktop Entry", "Exec"));
+        const std::optional<QByteArray> command = commandFromExec(exec, facts);
+        if (!command && splitCommandLine(exec) && !exec.isEmpty()) *passedOver = true;
         if (!command || valueOf(*entry, "Desktop Entry", "Terminal") != "true") return command;
         // Started without a terminal, such a program would run unseen with nothing to read from.
         const std::optional<QByteArray> terminal = terminalProgram();
@@ -406,7 +410,8 @@ QList<MimeAppsList> mimeAppsChain(const XdgDirs& dirs) {
     return chain;
 }
 
-std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByteArray& type) {
+std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByteArray& type,
+                                                bool* passedOver) {
     const QByteArray key = type.toLower();
     QList<KeyFile> lists;
     QList<bool> specific;
@@ -419,7 +424,7 @@ std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByte
     // The first installed default along the chain.
     for (const KeyFile& list : lists)
         for (const QByteArray& id : desktopIds(valueOf(list, "Default Applications", key)))
-            if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+            if (std::optional<QByteArray> command = applicationCommand(dirs, id, passedOver)) return command;
     // Otherwise the most preferred association: added ones in chain order, then the caches, never a
     // removed one.
     QSet<QByteArray> removed;
@@ -427,7 +432,8 @@ std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByte
         if (specific[i]) continue;
         for (const QByteArray& id : desktopIds(valueOf(lists[i], "Added Associations", key)))
             if (!removed.contains(id))
-                if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+                if (std::optional<QByteArray> command = applicationCommand(dirs, id, passedOver))
+                    return command;
         for (const QByteArray& id : desktopIds(valueOf(lists[i], "Removed Associations", key)))
             removed.insert(id);
     }
@@ -436,19 +442,21 @@ std::optional<QByteArray> defaultCommandForType(const XdgDirs& dirs, const QByte
         if (!cache) continue;
         for (const QByteArray& id : desktopIds(valueOf(*cache, "MIME Cache", key)))
             if (!removed.contains(id))
-                if (std::optional<QByteArray> command = applicationCommand(dirs, id)) return command;
+                if (std::optional<QByteArray> command = applicationCommand(dirs, id, passedOver))
+                    return command;
     }
     return std::nullopt;
 }
 
 // A type with no application of its own is opened by its nearest parent's (a C source by the text editor).
-std::optional<QByteArray> commandForType(const XdgDirs& dirs, const QByteArray& type) {
+std::optional<QByteArray> commandForType(const XdgDirs& dirs, const QByteArray& type, bool* passedOver) {
     QList<QByteArray> level{type};
     QSet<QByteArray> seen{type.toLower()};
     for (int depth = 0; depth <= kMaxParentLevels && !level.isEmpty(); ++depth) {
         QList<QByteArray> next;
         for (const QByteArray& candidate : level) {
-            if (std::optional<QByteArray> command = defaultCommandForType(dirs, candidate)) return command;
+            if (std::optional<QByteArray> command = defaultCommandForType(dirs, candidate, passedOver))
+                return command;
             for (const QByteArray& parent : parentTypes(dirs, candidate))
                 if (!seen.contains(parent.toLower())) {
                     seen.insert(parent.toLower());
@@ -465,14 +473,15 @@ class XdgAssociationStore : public AssociationStore {
     long openKey(const QByteArray& subKey, AssociationKey* key) override {
         const XdgDirs dirs = currentDirs();
         std::optional<QByteArray> value;
+        bool passedOver = false;
         // MIME types never begin with a dot, so a dotted name is always an extension, whatever follows.
         if (subKey.startsWith('.')) {
             if (subKey.size() > 1) value = mimeTypeForExtension(dirs, subKey);
         } else if (subKey.size() > kCommandSuffix.size() &&
                    sameText(subKey.right(kCommandSuffix.size()), kCommandSuffix)) {
-            value = commandForType(dirs, subKey.left(subKey.size() - kCommandSuffix.size()));
+            value = commandForType(dirs, subKey.left(subKey.size() - kCommandSuffix.size()), &passedOver);
         }
-        if (!value) return kStatusFileNotFound;
+        if (!value) return passedOver ? kStatusUnsafeCommand : kStatusFileNotFound;
         *key = nextKey_++;
         open_[*key] = *value;
         return kStatusSuccess;

@@ -10,6 +10,8 @@ namespace trovander {
 bool pathExists(const std::string& path);
 // This process may read the file at path.
 bool pathReadable(const std::string& path);
+// This process may write the file at path, or make files in the folder at path.
+bool pathWritable(const std::string& path);
 // Removes the file at path; false when it could not be removed (or was not there).
 bool removeFile(const std::string& path);
 

@@ -40,6 +40,18 @@ bool pathReadable(const std::string& path) {
     return true;
 }
 
+bool pathWritable(const std::string& path) {
+    const std::wstring w = wide(path);
+    if (w.empty()) return false;
+    // As for reading: opening is the answer that holds for ACLs; backup semantics let a folder be opened.
+    const HANDLE h =
+        ::CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    return true;
+}
+
 bool removeFile(const std::string& path) {
     const std::wstring w = wide(path);
     return !w.empty() && ::DeleteFileW(w.c_str()) != 0;

@@ -72,6 +72,7 @@ struct ScriptPlaceholder {
     QList<QByteArray> values;
     bool literal = false;
     QByteArray text;
+    bool file = false;  // it stands for the file's path, the one value the entry's author does not choose
 };
 // The placeholder that starts at position at of text, none when none does.
 using FindPlaceholder = std::function<std::optional<ScriptPlaceholder>(const QByteArray& text, qsizetype at)>;
@@ -80,8 +81,11 @@ using FindPlaceholder = std::function<std::optional<ScriptPlaceholder>(const QBy
 // SCRIPT), every placeholder in the script becomes a quoted reference to a positional parameter and its
 // values are added after the script's own arguments: a value reaches the shell only as a parameter's
 // value, never as text it parses. None when a placeholder stands where that cannot be done (inside $(...),
-// backticks or ${...}, in a script that runs another shell or eval, or in the script of another
-// interpreter such as python -c). Arguments that start no shell come back as they are.
+// backticks or ${...}, after a backslash, in a script that runs another shell or eval, or in the script
+// of another interpreter such as python -c). Any other argument may hold the file's placeholder only as
+// the whole argument: inside a larger one it may be code to whatever program reads it (nice sh -c,
+// flock -c, an awk program), so that is none too, whatever the program in front. Arguments that start no
+// shell and pass the file only as whole arguments come back as they are.
 // *scriptIndex, when given, is set to the rewritten script's argument, -1 when none was rewritten; the
 // values added are the arguments from the given ones' count on.
 std::optional<QList<QByteArray>> passScriptValuesAsParameters(const QList<QByteArray>& arguments,

@@ -247,11 +247,26 @@ ScriptAt findScript(const QList<QByteArray>& arguments) {
     if (n == 0) return {};
     if (baseName(arguments[0]) == "env") {
         for (++i; i < n && (arguments[i].startsWith('-') || arguments[i].contains('=')); ++i) {
+            const QByteArray& option = arguments[i];
             // env -S splits its own text into a command line.
-            if (arguments[i].startsWith("-S") || arguments[i].startsWith("--split-string") ||
-                (arguments[i].startsWith('-') && !arguments[i].startsWith("--") &&
-                 arguments[i].contains('S')))
+            if (option.startsWith("-S") || option.startsWith("--split-string") ||
+                (option.startsWith('-') && !option.startsWith("--") && option.contains('S')))
                 return {i, true, true};
+            if (option == "--") {
+                ++i;
+                break;
+            }
+            // -u NAME and -C DIR take the next argument when their value is not joined to them, so that
+            // the value is never taken for the program env starts.
+            if (option == "--unset" || option == "--chdir") {
+                ++i;
+            } else if (option.startsWith('-') && !option.startsWith("--")) {
+                for (qsizetype c = 1; c < option.size(); ++c)
+                    if (option[c] == 'u' || option[c] == 'C') {
+                        if (c + 1 == option.size()) ++i;
+                        break;
+                    }
+            }
         }
     }
     if (i < n && baseName(arguments[i]) == "busybox") ++i;
@@ -341,6 +356,17 @@ std::optional<QByteArray> rewriteScript(const QByteArray& script, const FindPlac
             ++i;
             continue;
         }
+        // A backslash before a placeholder would escape the first character of what takes its place
+        // (a quote of the reference, or the first byte of a value): only literal text may follow one.
+        if (c == '\\' && i + 1 < n) {
+            if (const std::optional<ScriptPlaceholder> after = find(script, i + 1)) {
+                if (!after->literal) return std::nullopt;
+                out.append(c);
+                out.append(after->text);
+                i += 1 + after->length;
+                continue;
+            }
+        }
         if (c == '\\' && next != '\0' && (quote == Quote::None || isOneOf(next, "$`\"\\\n"))) {
             out.append(c);
             out.append(next);
@@ -368,6 +394,16 @@ std::optional<QByteArray> rewriteScript(const QByteArray& script, const FindPlac
     return out;
 }
 
+// Whether text holds the file's placeholder other than as the whole of it.
+bool holdsFileInsideLargerText(const QByteArray& text, const FindPlaceholder& find) {
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (const std::optional<ScriptPlaceholder> found = find(text, i)) {
+            if (found->file && !found->literal && !(i == 0 && found->length == text.size())) return true;
+            i += found->length - 1;
+        }
+    return false;
+}
+
 bool holdsPlaceholder(const QByteArray& text, const FindPlaceholder& find) {
     for (qsizetype i = 0; i < text.size(); ++i)
         if (const std::optional<ScriptPlaceholder> found = find(text, i)) {
@@ -388,6 +424,10 @@ std::optional<QList<QByteArray>> passScriptValuesAsParameters(const QList<QByteA
                                                               qsizetype* scriptIndex) {
     if (scriptIndex) *scriptIndex = -1;
     const ScriptAt script = findScript(arguments);
+    // Only a script this code rewrites may hold the file's path inside a larger argument.
+    for (qsizetype i = 0; i < arguments.size(); ++i)
+        if ((i != script.index || script.unsafe) && holdsFileInsideLargerText(arguments[i], find))
+            return std::nullopt;
     if (script.index < 0) return arguments;
     if (script.unsafe) {
         const qsizetype end = script.wholeRest ? arguments.size() : script.index + 1;
@@ -424,12 +464,13 @@ std::optional<QList<QByteArray>> commandArguments(const QByteArray& commandTempl
                                     qsizetype at) -> std::optional<ScriptPlaceholder> {
         if (text[at] != '%' || at + 1 >= text.size()) return std::nullopt;
         if (text[at + 1] == '%') return ScriptPlaceholder{2, {}, /*literal=*/true, "%%"};
-        if (text[at + 1] == '1') return ScriptPlaceholder{2, {"%1"}, false, {}};
+        if (text[at + 1] == '1') return ScriptPlaceholder{2, {"%1"}, false, {}, /*file=*/true};
         return std::nullopt;
     };
     const std::optional<QList<QByteArray>> safe = passScriptValuesAsParameters(*arguments, find);
     if (!safe) {
-        *error = QStringLiteral("the command line %1 would hand the file's name to a shell as code")
+        *error = QStringLiteral(
+                     "the command line %1 puts the file's name where a program could run it as a command")
                      .arg(displayText(commandTemplate));
         return std::nullopt;
     }

@@ -81,8 +81,9 @@ OpenCommand lookUpOpenCommand(AssociationStore& associations, const QByteArray& 
         if (showMessage) showMessage(QString::number(fileType.status));
         return {{}, /*statusShown=*/true};
     }
-    if (associations.openKey(fileType.text + kCommandKeySuffix, &key) != kStatusSuccess)
-        return {QByteArray(kTypeNotAssociated)};
+    const long commandStatus = associations.openKey(fileType.text + kCommandKeySuffix, &key);
+    if (commandStatus == kStatusUnsafeCommand) return {QByteArray(kTypeProgramPassedOver)};
+    if (commandStatus != kStatusSuccess) return {QByteArray(kTypeNotAssociated)};
     // A command key without a readable value names no program: the buffer may still hold the file type
     // name, and that must never be started.
     const ValueRead command = readAndClose(associations, key);
@@ -113,7 +114,9 @@ OpenCommand openCommandForFile(AssociationStore& associations, const QByteArray&
     const QByteArray type = associations.contentType(path);
     if (type.isEmpty()) return lookup;
     AssociationKey key = 0;
-    if (associations.openKey(type + kCommandKeySuffix, &key) != kStatusSuccess) return lookup;
+    const long status = associations.openKey(type + kCommandKeySuffix, &key);
+    if (status == kStatusUnsafeCommand) return {QByteArray(kTypeProgramPassedOver)};
+    if (status != kStatusSuccess) return lookup;
     const ValueRead command = readAndClose(associations, key);
     if (command.status != kStatusSuccess || namesNoProgram(command.text)) return lookup;
     return {command.text};

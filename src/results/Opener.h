@@ -18,6 +18,11 @@ class ResultsModel;
 // The lookup's texts for the two cases in which nothing is started.
 inline constexpr char kUnregisteredExtension[] = "Unregistered file extension ";
 inline constexpr char kTypeNotAssociated[] = "File type is not associated with a program.";
+// ... and when the programs for it were passed over as unsafe. It begins with the same word, so that
+// nothing is started.
+inline constexpr char kTypeProgramPassedOver[] =
+    "File type's program was not started: its command line puts the file's name where it could run as a "
+    "command. Choose another program for this file type.";
 // The open command of a file that is itself a program.
 inline constexpr char kSelfStartingCommand[] = "\"%1\" %*";
 // Association texts are read into a buffer of this size, so they hold at most 127 characters.
@@ -35,8 +40,9 @@ QByteArray FirstWord(const QByteArray& text, const QByteArray& delimiter);
 using ShowMessage = std::function<void(const QString& text)>;
 
 // The open command for an extension key name (".ext"), or kUnregisteredExtension followed by the key
-// name, or kTypeNotAssociated, or empty text after the extension key's value could not be read (the
-// status number has then been shown). Every key opened is closed again.
+// name, or kTypeNotAssociated (kTypeProgramPassedOver when its programs were unsafe), or empty text after the
+// extension key's value could not be read (the status number has then been shown). Every key opened is closed
+// again.
 QByteArray GetOpenCommand(AssociationStore& associations, const QByteArray& extensionKey,
                           const ShowMessage& showMessage);
 

@@ -7,9 +7,9 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <QWidget>
+
+#include "platform/PrivateFolder.h"
 
 namespace trovander {
 
@@ -23,12 +23,13 @@ constexpr int kAnswerWaitMs = 5000;
 }  // namespace
 
 namespace {
-// Where the socket and its lock lie: the user's own runtime folder (mode 0700), so that no other user can
-// put a socket of theirs in its place and answer for the running copy. Windows pipes are named per session.
-QString inRuntimeFolder(const QString& name) {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty() || QSysInfo::productType() == QLatin1String("windows")) return name;
-    return QDir(runtime).filePath(name);
+// Where the socket and its lock lie: a folder of the user's own, so that no other user can put a socket
+// of theirs in its place and answer for the running copy, or block the name. Empty when there is none.
+QString inPrivateFolder(const QString& name) {
+    const std::optional<QString> folder = privateRuntimeFolder();
+    if (!folder) return {};
+    if (folder->isEmpty()) return name;
+    return QDir(*folder).filePath(name);
 }
 }  // namespace
 
@@ -49,11 +50,13 @@ QString instanceKey(const std::string& indexPath) {
     if (canonical == QLatin1String("/")) canonical.clear();
     canonical += rest;
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return inRuntimeFolder(QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32)));
+    return inPrivateFolder(QStringLiteral("trovander-") + QString::fromLatin1(hash.left(32)));
 }
 
 SingleInstance::SingleInstance(const std::string& indexPath, std::function<void()> front)
     : key_(instanceKey(indexPath)), front_(std::move(front)) {
+    // Without a private folder the program runs on without the guard rather than trust a shared one.
+    if (key_.isEmpty()) return;
     // Two starts at the same moment: the lock makes one of them look and listen before the other looks.
     QLockFile lock(QFileInfo(key_).isAbsolute()
                        ? key_ + QStringLiteral(".lock")
@@ -61,7 +64,9 @@ SingleInstance::SingleInstance(const std::string& indexPath, std::function<void(
     lock.tryLock(kAnswerWaitMs);
     QLocalSocket probe;
     probe.connectToServer(key_);
-    if (probe.waitForConnected(kConnectWaitMs)) {
+    // A listener of another user's (root's, say) is not a copy of ours: it is never believed, and its
+    // name is taken over.
+    if (probe.waitForConnected(kConnectWaitMs) && peerIsThisUser(probe.socketDescriptor())) {
         outcome_ = Outcome::AlreadyRunning;
         probe.write(kAsk);
         probe.flush();
@@ -71,6 +76,7 @@ SingleInstance::SingleInstance(const std::string& indexPath, std::function<void(
         probe.disconnectFromServer();
         return;
     }
+    probe.abort();
     listen();
 }
 

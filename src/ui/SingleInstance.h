@@ -11,7 +11,8 @@
 namespace trovander {
 
 // The socket's name: derived from the index file's canonical path, so two names of the same file (a link,
-// a relative path) meet, and two indexes never do; in the user's runtime folder where there is one.
+// a relative path) meet, and two indexes never do; in a folder of the user's own (the runtime folder, or
+// one made for it). Empty when the user has no such folder: the guard is then left out.
 QString instanceKey(const std::string& indexPath);
 
 class SingleInstance {

@@ -80,6 +80,7 @@ void frmStart::setVisible(bool visible) {
 }
 
 void frmStart::offerContinue() {
+    indexWhole_ = true;
     cmdStart->setVisible(true);
     cmdStart->setFocus(Qt::OtherFocusReason);
 }

@@ -63,8 +63,11 @@ class frmStart : public FormWindow {
   private:
     // Shows Continue and gives it the keyboard, so the Enter a user presses to go on does so.
     void offerContinue();
+    // After a failed Scan: Continue again where the index before it is whole, which a damage fault denies.
+    void offerContinueAfterFailure(bool damaged);
 
     bool loaded_ = false;
+    bool indexWhole_ = false;  // Continue was offered on it, or the check found it whole but a week old
 
     // Discovery, then one rebuild. True when it ended with "Done."; false when another rebuild was running,
     // the rebuild failed (its error is in Label1) or the program is ending.

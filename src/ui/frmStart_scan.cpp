@@ -8,6 +8,7 @@
 #include "frmMain.h"
 #include "frmStart.h"
 #include "indexer/Rebuild.h"
+#include "platform/FileAccess.h"
 #include "platform/ProgramEnd.h"
 
 namespace trovander {
@@ -18,10 +19,34 @@ const QString kStaleText =
 const QString kStaleTitle = QStringLiteral("Scan your PC once");
 const QString kDone = QStringLiteral("Done.");
 
+// The engine says only that it could not open or write something; the file and its folder, asked in
+// turn, say which of them is at fault. Empty when they do not tell more than the store's own text.
+QString accessText(const StoreError& e) {
+    if ((e.fault() != StoreFault::NotReadable && e.fault() != StoreFault::ReadOnly) || e.path().empty() ||
+        !pathExists(e.path()))
+        return {};
+    const QString where = QStringLiteral("The index database ") + QString::fromStdString(e.path());
+    if (!pathReadable(e.path()))
+        return where + QStringLiteral(" cannot be read; check that you may read it.");
+    if (!pathWritable(e.path()))
+        return where + QStringLiteral(" can be read but not written; make it writable to scan again.");
+    const QString folder = QFileInfo(QString::fromStdString(e.path())).absolutePath();
+    if (!pathWritable(folder.toStdString()))
+        return where + QStringLiteral(" can be read and written, but its folder ") + folder +
+               QStringLiteral(
+                   " cannot be written, and a scan writes beside the file; make the folder writable.");
+    return {};
+}
+
+QString fullText(const StoreError& e) {
+    const QString checked = accessText(e);
+    return checked.isEmpty() ? QString::fromStdString(e.what()) : checked;
+}
+
 // The store's text names the index by its full path; the label names it by its file name, so the advice
 // that follows fits, and the full text is the label's tool tip.
 QString shortText(const StoreError& e) {
-    QString text = QString::fromStdString(e.what());
+    QString text = fullText(e);
     if (!e.path().empty())
         text.replace(QString::fromStdString(e.path()),
                      QFileInfo(QString::fromStdString(e.path())).fileName());
@@ -37,6 +62,7 @@ void frmStart::showStatus(const QString& text, const QString& toolTip) {
         labelSize_ = labelInPixels_ ? Label1->font().pixelSize() : Label1->font().pointSizeF();
     }
     const qreal smallest = labelInPixels_ ? /*pixels=*/11 : /*points=*/8;
+    const int visibleHeight = cmdScan->y() - Label1->y();
     QFont font = Label1->font();
     for (qreal size = labelSize_;; size -= 1) {
         if (labelInPixels_)
@@ -45,7 +71,10 @@ void frmStart::showStatus(const QString& text, const QString& toolTip) {
             font.setPointSizeF(size);
         const QRect needed =
             QFontMetrics(font).boundingRect(QRect(0, 0, Label1->width(), 1 << 20), Qt::TextWordWrap, text);
-        if (needed.height() <= Label1->height() || size <= smallest) break;
+        // The label is centred in a box that reaches under the buttons: the text's last line must end
+        // above them.
+        const int bottom = (Label1->height() + needed.height() + 1) / 2;
+        if (bottom <= visibleHeight || size <= smallest) break;
     }
     Label1->setFont(font);
     Label1->setText(text);
@@ -59,12 +88,13 @@ void frmStart::Form_Load() {
     } catch (const StoreError& e) {
         // The check gives up here, Continue stays hidden; Scan can still rebuild. The cause is shown rather
         // than a caption that would call the index merely out of date.
-        showStatus(QStringLiteral("The index could not be read: ") + shortText(e),
-                   QString::fromStdString(e.what()));
+        showStatus(QStringLiteral("The index could not be read: ") + shortText(e), fullText(e));
         return;
     }
     // A newest stamp that is no date ends the check silently: Continue appears only after a Scan.
     if (age == IndexAge::Unreadable) return;
+    // An index a week old is whole, only out of date: should its rebuild fail, it can still be searched.
+    if (age == IndexAge::WeekOld) indexWhole_ = true;
     if (needsRebuild(age)) {
         showStaleMessage();
         // Shown before the rebuild, so its label shows which drive is being walked.
@@ -118,6 +148,28 @@ class StartWindowReport final : public RebuildReport {
 };
 }  // namespace
 
+namespace {
+// Failures that say the live index itself cannot be read whole; any other leaves it as it was, since a
+// rebuild replaces it whole or not at all.
+bool damagesTheIndex(StoreFault fault) {
+    switch (fault) {
+        case StoreFault::Locked:
+        case StoreFault::ReadOnly:
+        case StoreFault::DiskFull:
+        case StoreFault::Rebuilding:
+        case StoreFault::NotReadable:  // the folder, not the file, when the index was read before
+            return false;
+        default:
+            return true;
+    }
+}
+}  // namespace
+
+void frmStart::offerContinueAfterFailure(bool damaged) {
+    if (damaged) indexWhole_ = false;
+    if (indexWhole_) offerContinue();
+}
+
 Rebuild& frmStart::rebuild() {
     if (!rebuild_) newRebuild();
     return *rebuild_;
@@ -163,14 +215,19 @@ bool frmStart::scanAndRebuild() {
         if (rebuild.run(report) == Rebuild::Outcome::Stopped) return false;
     } catch (const StoreError& e) {
         // Never "Done." for an index that was not replaced whole; the earlier index is still there.
-        if (!services_.end->ending())
-            showStatus(QStringLiteral("The index could not be rebuilt: ") + shortText(e),
-                       QString::fromStdString(e.what()));
+        if (!services_.end->ending()) {
+            showStatus(QStringLiteral("The index could not be rebuilt: ") + shortText(e), fullText(e));
+            offerContinueAfterFailure(damagesTheIndex(e.fault()));
+        }
         return false;
     } catch (const WalkError& e) {
         if (!services_.end->ending())
-            showStatus(QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what()),
-                       QString::fromStdString(e.what()));
+            if (!services_.end->ending()) {
+                showStatus(
+                    QStringLiteral("The index could not be rebuilt: ") + QString::fromStdString(e.what()),
+                    QString::fromStdString(e.what()));
+                offerContinueAfterFailure(/*damaged=*/false);
+            }
         return false;
     }
     if (services_.end->ending()) return false;
